@@ -1,0 +1,136 @@
+#include "doc/doc.h"
+
+#include <sys/types.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "api/error.h"
+#include "doc/stages.h"
+
+namespace {
+
+// Positions are signed 32-bit offsets into the file image, so a file of
+// 2 GiB or more cannot be addressed and is refused before any allocation.
+constexpr int64_t MAX_INPUT_SIZE = INT64_C(0x7FFFFFFF);
+
+// Steps 2 to 7: the whole file image in one allocation and one read.
+int doc_read_file(const char *path, pdf_doc *doc)
+{
+    if (!path) {
+        set_error("NULL input path");
+        return -1;
+    }
+    FILE *f = std::fopen(path, "rb");
+    if (!f) {
+        set_error("Cannot open input file '%s'", path);
+        return -1;
+    }
+    int64_t size = -1;
+    if (fseeko(f, 0, SEEK_END) == 0)
+        size = static_cast<int64_t>(ftello(f));
+    if (size > MAX_INPUT_SIZE) {
+        std::fclose(f);
+        set_error("File too large (2 GiB or more): '%s'", path);
+        return -1;
+    }
+    if (fseeko(f, 0, SEEK_SET) != 0)
+        size = -1;
+    doc->size = static_cast<int32_t>(size);
+    if (size < 10) {
+        std::fclose(f);
+        set_error("File too short to be a valid PDF: '%s'", path);
+        return -1;
+    }
+    doc->data = static_cast<unsigned char *>(std::malloc(static_cast<size_t>(size)));
+    if (!doc->data ||
+        std::fread(doc->data, 1, static_cast<size_t>(size), f) != static_cast<size_t>(size)) {
+        std::fclose(f);
+        std::free(doc->data);
+        doc->data = nullptr;
+        set_error("Failed to read input file '%s'", path);
+        return -1;
+    }
+    std::fclose(f);
+    doc->root_num = -1;
+    doc->encrypted = 0;
+    return 0;
+}
+
+// Step 14: what the index-building stages could not find is reported here.
+int doc_check_index(const pdf_doc *doc, const char *path)
+{
+    int32_t bound = doc->size < MAX_OBJ_NUM + 1 ? doc->size : MAX_OBJ_NUM + 1;
+    if (doc->max_num > bound) {
+        set_error("object number %ld out of range for a %ld-byte file",
+                  static_cast<long>(doc->max_num), static_cast<long>(doc->size));
+        return -1;
+    }
+    if (doc->objs.count == 0) {
+        set_error("No PDF objects found in '%s'", path);
+        return -1;
+    }
+    if (doc->encrypted) {
+        set_error("Encrypted PDFs are not supported: '%s'", path);
+        return -1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int doc_load(const char *path, pdf_doc *doc)
+{
+    std::memset(doc, 0, sizeof *doc);
+    if (doc_read_file(path, doc) < 0)
+        return -1;
+    trailer_read_chain(doc);
+    index_scan_objects(doc);
+    index_stream_extents(doc);
+    index_object_ends(doc);
+    objstm_expand_all(doc);
+    index_resolve_duplicates(doc);
+    if (doc_check_index(doc, path) < 0)
+        return -1;
+    return pages_load_tree(doc, path);
+}
+
+void doc_free(pdf_doc *doc)
+{
+    std::free(doc->data);
+    for (int32_t i = 0; i < doc->objstm_count; i++)
+        std::free(doc->objstm_bufs[i]);
+    std::free(doc->objstm_bufs);
+    std::free(doc->objs.items);
+    for (int32_t i = 0; i < doc->pages.count; i++)
+        std::free(doc->pages.items[i].resources_text);
+    std::free(doc->pages.items);
+    std::free(doc->by_num);
+    std::memset(doc, 0, sizeof *doc);
+}
+
+void objvec_push(objvec *vec, const obj_entry &entry)
+{
+    if (vec->count == vec->cap) {
+        int32_t cap = vec->count == 0 ? 128 : vec->count * 2;
+        if (vec->count > INT32_MAX / 2)
+            return;
+        void *grown = std::realloc(vec->items, static_cast<size_t>(cap) * sizeof(obj_entry));
+        if (!grown)
+            return;
+        vec->items = static_cast<obj_entry *>(grown);
+        vec->cap = cap;
+    }
+    vec->items[vec->count++] = entry;
+}
+
+int32_t doc_find(const pdf_doc *doc, int32_t num)
+{
+    if (doc->by_num)
+        return num >= 0 && num <= doc->max_num ? doc->by_num[num] : -1;
+    for (int32_t i = 0; i < doc->objs.count; i++)
+        if (doc->objs.items[i].num == num)
+            return i;
+    return -1;
+}

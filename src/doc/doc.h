@@ -1,0 +1,86 @@
+// The document record: one input PDF in memory for the length of one call.
+// It owns the file image, the object index, the decompressed object-stream
+// buffers that compressed entries point into, and the flattened page list.
+#ifndef ROREZIDE_DOC_DOC_H
+#define ROREZIDE_DOC_DOC_H
+
+#include <cstdint>
+
+// Highest object number the index keeps; it bounds every table indexed by
+// object number.
+constexpr int32_t MAX_OBJ_NUM = 8388607;
+
+// One indexed object. A plain entry locates the object in the file image; a
+// compressed entry (compressed = 1) holds its text inside an object-stream
+// buffer, and all its position fields are 0.
+struct obj_entry {
+    int32_t num;
+    int32_t obj_off;     // first digit of "N G obj"
+    int32_t dict_off;    // the "<<" that opens the body, or -1
+    int32_t dict_end;    // stream objects: the "stream" keyword; else -1
+    int32_t data_off;    // stream objects: first byte of stream data
+    int32_t data_end;    // stream objects: end of stream data
+    int32_t endobj_off;  // the closing "endobj", or the file size
+    int32_t has_stream;
+    int32_t compressed;
+    const unsigned char *text;  // compressed entries: borrowed from objstm_bufs
+    int32_t text_len;
+};
+
+struct objvec {
+    obj_entry *items;
+    int32_t count;
+    int32_t cap;
+};
+
+// One leaf page with the attributes it inherits from its ancestors made
+// effective.
+struct page_entry {
+    int32_t num;
+    int32_t rotate;  // 0..359
+    int32_t has_media_box;
+    double media_box[4];
+    int32_t has_crop_box;
+    double crop_box[4];
+    int32_t has_resources;
+    int32_t resources_num;  // > 0 indirect, -1 inline, 0 none
+    char *resources_text;   // owned copy of an inline dictionary, NUL-terminated
+    int32_t resources_len;  // bytes of resources_text (it may hold NULs of its own)
+};
+
+struct pagevec {
+    page_entry *items;
+    int32_t count;
+    int32_t cap;
+};
+
+struct pdf_doc {
+    unsigned char *data;
+    int32_t size;
+    int32_t root_num;
+    int32_t encrypted;
+    objvec objs;
+    unsigned char **objstm_bufs;
+    int32_t objstm_count;
+    int32_t objstm_cap;
+    pagevec pages;
+    int32_t max_num;
+    // Index of the first entry with each object number 0..max_num in the
+    // final index, or -1; built once per load so lookups by number cost O(1).
+    // Null when it could not be allocated (lookups then scan the index).
+    int32_t *by_num;
+};
+
+// Fills doc from the PDF at path. 0 on success; -1 with one message set.
+// The record is releasable with doc_free on every return.
+int doc_load(const char *path, pdf_doc *doc);
+
+// Releases everything doc owns and zeroes it. Harmless on a zeroed record.
+void doc_free(pdf_doc *doc);
+
+void objvec_push(objvec *vec, const obj_entry &entry);
+
+// Index of the first entry of the final index with object number num, or -1.
+int32_t doc_find(const pdf_doc *doc, int32_t num);
+
+#endif

@@ -1,0 +1,3 @@
+#include "doc/stages.h"
+
+void objstm_expand_all(pdf_doc *) {}

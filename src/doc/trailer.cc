@@ -1,0 +1,3 @@
+#include "doc/stages.h"
+
+void trailer_read_chain(pdf_doc *) {}

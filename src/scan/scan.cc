@@ -1,0 +1,332 @@
+#include "scan/scan.h"
+
+#include <cstring>
+
+#include "doc/doc.h"
+
+namespace {
+
+int32_t min32(int32_t a, int32_t b)
+{
+    return a < b ? a : b;
+}
+
+int32_t kw_len(const char *kw)
+{
+    return static_cast<int32_t>(std::strlen(kw));
+}
+
+// Position of the first byte c in buf[from, limit), or -1.
+int32_t find_byte(const unsigned char *buf, int32_t from, int32_t limit, unsigned char c)
+{
+    if (from >= limit)
+        return -1;
+    const void *hit = std::memchr(buf + from, c, static_cast<size_t>(limit - from));
+    return hit ? static_cast<int32_t>(static_cast<const unsigned char *>(hit) - buf) : -1;
+}
+
+// Position just after the first LF or CR in buf[from, limit), or -1: the end
+// of a comment.
+int32_t skip_comment(const unsigned char *buf, int32_t from, int32_t limit)
+{
+    for (int32_t i = from; i < limit; i++)
+        if (buf[i] == '\n' || buf[i] == '\r')
+            return i + 1;
+    return -1;
+}
+
+// Position just after the ')' that closes the literal string whose '(' is at
+// open, honouring nested parentheses and backslash escapes; -1 when the
+// string runs to the limit.
+int32_t skip_literal_string(const unsigned char *buf, int32_t open, int32_t limit)
+{
+    int nest = 1;
+    for (int32_t i = open + 1; i < limit; i++) {
+        unsigned char c = buf[i];
+        if (c == '\\') {
+            i++;
+        } else if (c == '(') {
+            nest++;
+        } else if (c == ')') {
+            if (--nest == 0)
+                return i + 1;
+        }
+    }
+    return -1;
+}
+
+// One step over the constructs that can hide delimiters: a hex string, a
+// literal string or a comment starting at i. Returns the position after it,
+// -1 when it runs to the limit, or i itself when no such construct starts at
+// i. "<<" and ">>" are left to the caller.
+int32_t skip_opaque(const unsigned char *buf, int32_t i, int32_t limit)
+{
+    switch (buf[i]) {
+    case '<':
+        if (i + 1 >= limit)
+            return -1;
+        if (buf[i + 1] == '<')
+            return i;
+        {
+            int32_t close = find_byte(buf, i + 1, limit, '>');
+            return close < 0 ? -1 : close + 1;
+        }
+    case '(':
+        if (i + 1 >= limit)
+            return -1;
+        return skip_literal_string(buf, i, limit);
+    case '%':
+        return skip_comment(buf, i + 1, limit);
+    default:
+        return i;
+    }
+}
+
+}  // namespace
+
+text_range obj_text_range(const unsigned char *data, int32_t size, const obj_entry &e)
+{
+    if (e.compressed)
+        return {e.text, 0, e.text_len};
+    int32_t start = e.dict_off < 0 ? 0 : e.dict_off;
+    int32_t end = e.dict_end > 0 ? e.dict_end : e.endobj_off > 0 ? e.endobj_off : size;
+    return {data, start, end};
+}
+
+int kw_at(const unsigned char *buf, int32_t pos, int32_t end, const char *kw)
+{
+    if (pos < 0)
+        return 0;
+    int32_t n = kw_len(kw);
+    if (static_cast<int64_t>(pos) + n > end)
+        return 0;
+    if (std::memcmp(buf + pos, kw, static_cast<size_t>(n)) != 0)
+        return 0;
+    if (pos + n == end)
+        return 1;
+    return !is_name_char(buf[pos + n]);
+}
+
+int32_t find_kw(const unsigned char *buf, int32_t end, int32_t start, const char *kw)
+{
+    int32_t n = kw_len(kw);
+    if (n == 0 || start < 0)
+        return -1;
+    int32_t last = end - n;  // last position the keyword fits at
+    for (int32_t p = start; p <= last; p++) {
+        p = find_byte(buf, p, last + 1, static_cast<unsigned char>(kw[0]));
+        if (p < 0)
+            return -1;
+        if (std::memcmp(buf + p, kw, static_cast<size_t>(n)) != 0)
+            continue;
+        if (p > 0 && is_name_char(buf[p - 1]))
+            continue;
+        if (p + n == end || !is_name_char(buf[p + n]))
+            return p;
+    }
+    return -1;
+}
+
+int32_t find_name(const unsigned char *buf, int32_t len, int32_t start, int32_t end,
+                  const char *name)
+{
+    int32_t limit = min32(len, end);
+    int32_t n = kw_len(name);
+    if (start < 0 || static_cast<int64_t>(start) + n + 1 > limit)
+        return -1;
+    int32_t last = limit - n - 1;  // last position the slash can stand at
+    for (int32_t p = start; p <= last; p++) {
+        p = find_byte(buf, p, last + 1, '/');
+        if (p < 0)
+            return -1;
+        if (std::memcmp(buf + p + 1, name, static_cast<size_t>(n)) != 0)
+            continue;
+        if (p + 1 + n == limit || !is_name_char(buf[p + 1 + n]))
+            return p;
+    }
+    return -1;
+}
+
+int32_t find_dict_close(const unsigned char *buf, int32_t len, int32_t start, int32_t end)
+{
+    int32_t limit = min32(len, end);
+    if (start < 0 || start >= limit)
+        return -1;
+    int depth = 0;
+    int32_t i = start;
+    while (i < limit) {
+        unsigned char c = buf[i];
+        if (c == '<' || c == '(' || c == '%') {
+            int32_t next = skip_opaque(buf, i, limit);
+            if (next < 0)
+                return -1;
+            if (next == i) {  // "<<"
+                depth++;
+                i += 2;
+            } else {
+                i = next;
+            }
+        } else if (c == '>') {
+            if (i + 1 >= limit)
+                return -1;
+            if (buf[i + 1] == '>') {
+                if (--depth == 0)
+                    return i;
+                i += 2;
+            } else {
+                i++;
+            }
+        } else {
+            i++;
+        }
+    }
+    return -1;
+}
+
+int32_t find_key_top(const unsigned char *buf, int32_t len, int32_t start, int32_t end,
+                     const char *name)
+{
+    int32_t limit = min32(len, end);
+    int32_t n = kw_len(name);
+    if (start < 0 || start >= limit)
+        return -1;
+    int depth = 0;
+    int32_t i = start;
+    while (i < limit) {
+        unsigned char c = buf[i];
+        if (c == '<' || c == '(' || c == '%') {
+            int32_t next = skip_opaque(buf, i, limit);
+            if (next < 0)
+                return -1;
+            if (next == i) {  // "<<"
+                depth++;
+                i += 2;
+            } else {
+                i = next;
+            }
+        } else if (c == '>') {
+            if (i + 1 >= limit)
+                return -1;
+            if (buf[i + 1] == '>') {
+                if (depth > 0)
+                    depth--;
+                i += 2;
+            } else {
+                i++;
+            }
+        } else if (c == '/' && depth <= 1 && static_cast<int64_t>(i) + 1 + n <= limit &&
+                   std::memcmp(buf + i + 1, name, static_cast<size_t>(n)) == 0 &&
+                   (i + 1 + n == limit || !is_name_char(buf[i + 1 + n]))) {
+            return i;
+        } else {
+            i++;
+        }
+    }
+    return -1;
+}
+
+int32_t find_name_top(const unsigned char *buf, int32_t len, int32_t start, int32_t end)
+{
+    return find_key_top(buf, len, start, end, "Type");
+}
+
+int obj_type(const unsigned char *data, int32_t size, const obj_entry &e)
+{
+    if (!e.compressed && e.dict_off < 0)
+        return 0;
+    text_range r = obj_text_range(data, size, e);
+    for (int32_t pos = find_name_top(r.buf, r.end, r.start, r.end); pos >= 0;
+         pos = find_name_top(r.buf, r.end, pos + 1, r.end)) {
+        int32_t v = skip_pdf_space(r.buf, pos + 5, r.end);
+        if (v < r.end && r.buf[v] == '/') {
+            if (kw_at(r.buf, v + 1, r.end, "Page"))
+                return 1;
+            if (kw_at(r.buf, v + 1, r.end, "Pages"))
+                return 2;
+        }
+    }
+    // A node without /Type that still carries its own /Kids array is taken for
+    // a pages node. Only a /Kids of the object's own dictionary counts: name
+    // trees (/Names << /Dests << /Kids ... >> >>) nest theirs deeper, and
+    // catalogs holding them must not pass for page-tree nodes.
+    return find_key_top(r.buf, r.end, r.start, r.end, "Kids") >= 0 ? 2 : 0;
+}
+
+int32_t parse_int_at(const unsigned char *buf, int32_t end, int32_t *cursor)
+{
+    int32_t p = *cursor;
+    if (p < 0 || p >= end)
+        return -1;
+    p = skip_pdf_space(buf, p, end);
+    if (p >= end)
+        return -1;
+    bool negative = false;
+    if (buf[p] == '+' || buf[p] == '-') {
+        negative = buf[p] == '-';
+        if (++p >= end)
+            return -1;
+    }
+    if (!is_digit(buf[p]))
+        return -1;
+    // PDF integers are read in wrapping 32-bit arithmetic; callers treat
+    // negative results of counts and offsets as failures.
+    uint32_t v = 0;
+    while (p < end && is_digit(buf[p]))
+        v = v * 10u + static_cast<uint32_t>(buf[p++] - '0');
+    *cursor = p;
+    return static_cast<int32_t>(negative ? 0u - v : v);
+}
+
+namespace {
+
+// Reads one decimal number (optional sign, digits, optional fraction) at
+// *p. Returns false when no digit stands there.
+bool parse_real_at(const unsigned char *buf, int32_t end, int32_t *p, double *out)
+{
+    int32_t i = skip_pdf_space(buf, *p, end);
+    if (i >= end)
+        return false;
+    double sign = 1.0;
+    if (buf[i] == '+' || buf[i] == '-') {
+        sign = buf[i] == '-' ? -1.0 : 1.0;
+        i++;
+    }
+    double v = 0.0;
+    int digits = 0;
+    while (i < end && is_digit(buf[i])) {
+        v = v * 10.0 + (buf[i++] - '0');
+        digits++;
+    }
+    if (i < end && buf[i] == '.') {
+        i++;
+        double weight = 0.1;
+        while (i < end && is_digit(buf[i])) {
+            v += (buf[i++] - '0') * weight;
+            weight *= 0.1;
+            digits++;
+        }
+    }
+    if (digits == 0)
+        return false;
+    *out = v * sign;
+    *p = i;
+    return true;
+}
+
+}  // namespace
+
+int parse_box(const unsigned char *buf, int32_t end, int32_t start, const char *name,
+              double out[4])
+{
+    int32_t pos = find_name(buf, end, start, end, name);
+    if (pos < 0)
+        return 0;
+    int32_t p = skip_pdf_space(buf, pos + 1 + kw_len(name), end);
+    if (p >= end || buf[p] != '[')
+        return 0;
+    p++;
+    for (int k = 0; k < 4; k++)
+        if (!parse_real_at(buf, end, &p, &out[k]))
+            return 0;
+    return 1;
+}

@@ -1,0 +1,99 @@
+// Byte-level scanning of PDF text. Nothing here tokenizes a whole file: each
+// primitive answers one question about a byte range (where is this keyword,
+// where does this dictionary close, what integer stands here) in a single
+// forward pass, reads nothing at or beyond its limit and allocates nothing.
+// Positions are signed 32-bit; -1 means "not found".
+#ifndef ROREZIDE_SCAN_SCAN_H
+#define ROREZIDE_SCAN_SCAN_H
+
+#include <cstdint>
+
+struct obj_entry;
+
+// Character sets. Bytes from 128 up belong to none of them.
+
+// NUL, TAB, LF, FF, CR, SPACE: the white space PDF itself defines.
+inline bool is_pdf_space(unsigned char c)
+{
+    return c == 0 || c == 9 || c == 10 || c == 12 || c == 13 || c == 32;
+}
+
+// TAB, LF, CR, SPACE: what may stand between stream data and "endstream".
+inline bool is_gap_space(unsigned char c)
+{
+    return c == 9 || c == 10 || c == 13 || c == 32;
+}
+
+// TAB, LF, VT, FF, CR, SPACE: the C library's white space.
+inline bool is_c_space(unsigned char c)
+{
+    return (c >= 9 && c <= 13) || c == 32;
+}
+
+inline bool is_digit(unsigned char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+inline bool is_alnum(unsigned char c)
+{
+    return is_digit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// Letters, digits, '-', '.', '_': everything else delimits a keyword or name.
+inline bool is_name_char(unsigned char c)
+{
+    return is_alnum(c) || c == '-' || c == '.' || c == '_';
+}
+
+// Where a key or a bare value ends in a page dictionary.
+inline bool is_token_delim(unsigned char c)
+{
+    return is_c_space(c) || c == '%' || c == '(' || c == '/' || c == '<' ||
+           c == '>' || c == '[';
+}
+
+// What may follow the R of a reference found by the reference scanner.
+inline bool is_ref_delim(unsigned char c)
+{
+    return is_token_delim(c) || c == ']';
+}
+
+// What may follow the R of a reference value in a page dictionary.
+inline bool is_ref_end(unsigned char c)
+{
+    return is_c_space(c) || c == '/' || c == '>' || c == ']';
+}
+
+// Advances pos over PDF white space, staying below bound.
+inline int32_t skip_pdf_space(const unsigned char *buf, int32_t pos, int32_t bound)
+{
+    while (pos < bound && is_pdf_space(buf[pos]))
+        pos++;
+    return pos;
+}
+
+// The bytes an indexed object's text occupies: its own text for an object
+// taken from an object stream, else a window of the file image.
+struct text_range {
+    const unsigned char *buf;
+    int32_t start;
+    int32_t end;
+};
+
+text_range obj_text_range(const unsigned char *data, int32_t size, const obj_entry &e);
+
+int kw_at(const unsigned char *buf, int32_t pos, int32_t end, const char *kw);
+int32_t find_kw(const unsigned char *buf, int32_t end, int32_t start, const char *kw);
+int32_t find_name(const unsigned char *buf, int32_t len, int32_t start, int32_t end,
+                  const char *name);
+int32_t find_dict_close(const unsigned char *buf, int32_t len, int32_t start, int32_t end);
+int32_t find_name_top(const unsigned char *buf, int32_t len, int32_t start, int32_t end);
+int32_t find_key_top(const unsigned char *buf, int32_t len, int32_t start, int32_t end,
+                     const char *name);
+int obj_type(const unsigned char *data, int32_t size, const obj_entry &e);
+int32_t parse_int_at(const unsigned char *buf, int32_t end, int32_t *cursor);
+int parse_box(const unsigned char *buf, int32_t end, int32_t start, const char *name,
+              double out[4]);
+
+#endif

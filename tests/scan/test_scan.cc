@@ -1,0 +1,207 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "doc/doc.h"
+#include "scan/scan.h"
+
+namespace {
+
+const unsigned char *u(const std::string &s)
+{
+    return reinterpret_cast<const unsigned char *>(s.data());
+}
+
+int32_t len(const std::string &s)
+{
+    return static_cast<int32_t>(s.size());
+}
+
+int32_t dict_close(const std::string &s, int32_t start = 0)
+{
+    return find_dict_close(u(s), len(s), start, len(s));
+}
+
+int32_t type_key(const std::string &s)
+{
+    return find_name_top(u(s), len(s), 0, len(s));
+}
+
+// Classifies the text as a compressed entry and as a plain one whose
+// dictionary starts at 0; both must agree.
+int classify(const std::string &s)
+{
+    obj_entry c{};
+    c.compressed = 1;
+    c.text = u(s);
+    c.text_len = len(s);
+    obj_entry p{};
+    p.dict_off = 0;
+    p.dict_end = -1;
+    p.endobj_off = len(s);
+    int a = obj_type(nullptr, 0, c);
+    int b = obj_type(u(s), len(s), p);
+    EXPECT_EQ(a, b) << s;
+    return a;
+}
+
+}  // namespace
+
+TEST(CharacterSets, ClassesDifferWhereTheyMust)
+{
+    EXPECT_TRUE(is_pdf_space(0));
+    EXPECT_FALSE(is_pdf_space(11));   // VT is C white space only
+    EXPECT_TRUE(is_c_space(11));
+    EXPECT_FALSE(is_c_space(0));
+    EXPECT_FALSE(is_gap_space(0));    // NUL and FF may not precede "endstream"
+    EXPECT_FALSE(is_gap_space(12));
+    EXPECT_TRUE(is_gap_space('\r'));
+    EXPECT_TRUE(is_name_char('_'));
+    EXPECT_FALSE(is_name_char('#'));
+    EXPECT_FALSE(is_name_char(0xC3));  // bytes from 128 up are delimiters
+    EXPECT_FALSE(is_alnum(0xE9));
+    EXPECT_FALSE(is_token_delim(']'));
+    EXPECT_TRUE(is_ref_delim(']'));
+    EXPECT_FALSE(is_ref_end('('));
+    EXPECT_TRUE(is_ref_end('>'));
+}
+
+TEST(KwAt, KeywordMustEndAtADelimiterOrTheBound)
+{
+    for (const char *ok : {"obj/", "obj ", "obj"})
+        EXPECT_EQ(kw_at(u(ok), 0, len(ok), "obj"), 1) << ok;
+    for (const char *bad : {"objx", "obj-", "obj.", "obj_", "ob"})
+        EXPECT_EQ(kw_at(u(bad), 0, len(bad), "obj"), 0) << bad;
+    std::string s = "xobjx";
+    EXPECT_EQ(kw_at(u(s), 1, 4, "obj"), 1);  // the bound ends the keyword
+    EXPECT_EQ(kw_at(u(s), -1, 4, "obj"), 0);
+}
+
+TEST(FindKw, LooksAtTheByteBeforeEvenAtTheStart)
+{
+    std::string s = "xtrailer";
+    EXPECT_EQ(find_kw(u(s), len(s), 1, "trailer"), -1);
+    std::string t = "trailer<<";
+    EXPECT_EQ(find_kw(u(t), len(t), 0, "trailer"), 0);
+    std::string w = "startxref 1 xref\n";
+    EXPECT_EQ(find_kw(u(w), len(w), 0, "xref"), 12);
+    EXPECT_EQ(find_kw(u(w), len(w), 0, ""), -1);
+    EXPECT_EQ(find_kw(u(w), len(w), -1, "xref"), -1);
+    std::string e = "data endstream";
+    EXPECT_EQ(find_kw(u(e), len(e), 0, "endstream"), 5);
+    EXPECT_EQ(find_kw(u(e), len(e) - 1, 0, "endstream"), -1);
+}
+
+TEST(FindName, NameMustEndAtADelimiter)
+{
+    std::string s = "/Pages /PageLayout /Type/Page>>";
+    EXPECT_EQ(find_name(u(s), len(s), 0, len(s), "Page"), 24);
+    std::string t = "(a /Page in a string)";
+    EXPECT_EQ(find_name(u(t), len(t), 0, len(t), "Page"), 3);
+    std::string e = "x/Page";
+    EXPECT_EQ(find_name(u(e), len(e), 0, len(e), "Page"), 1);
+    EXPECT_EQ(find_name(u(e), len(e), 0, len(e) - 1, "Page"), -1);
+    EXPECT_EQ(find_name(u(e), len(e), 2, len(e), "Page"), -1);
+}
+
+TEST(FindDictClose, SkipsStringsHexStringsCommentsAndNesting)
+{
+    std::string s = "<< /A (x>>y) /B <3E3E> /C << >> >>";
+    EXPECT_EQ(dict_close(s), len(s) - 2);
+    EXPECT_EQ(dict_close("<<>>"), 2);
+    EXPECT_EQ(dict_close("<< /A (unterminated"), -1);
+    std::string c = "<< % >>\n/A 1 >>";
+    EXPECT_EQ(dict_close(c), len(c) - 2);
+    EXPECT_EQ(dict_close("<< /A 1 >>", 1), -1);
+    EXPECT_EQ(dict_close("<< /A (a\\) >>) >>"), 15);
+    EXPECT_EQ(dict_close("<< /A (a(b)c) >>"), 14);
+    EXPECT_EQ(dict_close("<< /A <>"), -1);
+    EXPECT_EQ(dict_close("<< /A <"), -1);
+    EXPECT_EQ(dict_close("<< /A (x\\"), -1);
+    EXPECT_EQ(dict_close("<< % no end"), -1);
+}
+
+TEST(FindNameTop, OnlyTheOwnDictionaryCounts)
+{
+    std::string s = "<< /Resources << /Type /Font >> /Type /Page >>";
+    EXPECT_EQ(type_key(s), 32);
+    EXPECT_EQ(type_key("<< /A (/Type) >>"), -1);
+    EXPECT_EQ(type_key("<< /A <2F54797065> /Type"), 19);
+    EXPECT_EQ(type_key(">> << << >> /Type /Page >>"), 12);  // depth never below 0
+    EXPECT_EQ(type_key("<< /Types 1 /Type"), 12);
+    EXPECT_EQ(type_key("<< /Typ"), -1);
+}
+
+TEST(ObjType, ClassifiesPageTreeNodes)
+{
+    EXPECT_EQ(classify("<</Type/Page>>"), 1);
+    EXPECT_EQ(classify("<< /Type /Pages /Count 0 >>"), 2);
+    EXPECT_EQ(classify("<< /Type /Catalog /Kids [] >>"), 2);
+    EXPECT_EQ(classify("<< /Type /Catalog >>"), 0);
+    EXPECT_EQ(classify("<< /Type % c\n/Page >>"), 0);
+    EXPECT_EQ(classify("<< /Type /Pagex >>"), 0);
+    EXPECT_EQ(classify("<< /Type /Font /Type /Page >>"), 1);
+    obj_entry bare{};
+    bare.dict_off = -1;
+    std::string n = "12";
+    EXPECT_EQ(obj_type(u(n), len(n), bare), 0);
+}
+
+TEST(ObjType, NestedKidsDoNotMakeAPagesNode)
+{
+    // Catalogs with named destinations carry a name tree whose nodes have
+    // /Kids of their own; such a catalog is not a pages node.
+    EXPECT_EQ(classify("<< /Names << /Dests << /Kids [ 5 0 R ] >> >> /Pages 3 0 R "
+                       "/Type /Catalog >>"),
+              0);
+    EXPECT_EQ(classify("<< /Kids [ 4 0 R ] /Count 1 >>"), 2);
+    EXPECT_EQ(classify("<< /Names << /Kids [ 5 0 R ] >> /Kids [ 4 0 R ] >>"), 2);
+}
+
+TEST(ParseIntAt, SignsWhiteSpaceAndWrap)
+{
+    std::string s = "  -12x";
+    int32_t c = 0;
+    EXPECT_EQ(parse_int_at(u(s), len(s), &c), -12);
+    EXPECT_EQ(c, 5);
+    for (const char *bad : {"- 12", "+", "x", "\v12", "", "  "}) {
+        std::string b = bad;
+        int32_t cur = 0;
+        EXPECT_EQ(parse_int_at(u(b), len(b), &cur), -1) << bad;
+        EXPECT_EQ(cur, 0) << bad;
+    }
+    std::string w = "4294967297";
+    c = 0;
+    EXPECT_EQ(parse_int_at(u(w), len(w), &c), 1);
+    std::string p = "+7 ";
+    c = 0;
+    EXPECT_EQ(parse_int_at(u(p), len(p), &c), 7);
+    EXPECT_EQ(c, 2);
+    std::string m = "-2147483648";
+    c = 0;
+    EXPECT_EQ(parse_int_at(u(m), len(m), &c), INT32_MIN);
+    std::string cut = "123";
+    c = 0;
+    EXPECT_EQ(parse_int_at(u(cut), 2, &c), 12);  // the bound ends the digits
+}
+
+TEST(ParseBox, ReadsFourPlainNumbers)
+{
+    double b[4];
+    std::string s = "/MediaBox[ -1.5 .5 +3 4. ]";
+    ASSERT_EQ(parse_box(u(s), len(s), 0, "MediaBox", b), 1);
+    EXPECT_DOUBLE_EQ(b[0], -1.5);
+    EXPECT_DOUBLE_EQ(b[1], 0.5);
+    EXPECT_DOUBLE_EQ(b[2], 3);
+    EXPECT_DOUBLE_EQ(b[3], 4);
+    std::string five = "/MediaBox [0 0 612 792 5]";
+    ASSERT_EQ(parse_box(u(five), len(five), 0, "MediaBox", b), 1);
+    EXPECT_DOUBLE_EQ(b[3], 792);
+    for (const char *bad : {"/MediaBox [0 0 612]", "/MediaBox [1e3 0 0 0]",
+                            "/MediaBox 3 0 R", "/MediaBox [0,0,612,792]",
+                            "/MediaBox\v[0 0 1 1]", "/MediaBox [0 0 1 - 1]", "/CropBox [0 0 1 1]"}) {
+        std::string t = bad;
+        EXPECT_EQ(parse_box(u(t), len(t), 0, "MediaBox", b), 0) << bad;
+    }
+}

@@ -1,0 +1,42 @@
+// Test support: a PDF fixture builder that writes files byte by byte, and
+// small file and process helpers.
+#ifndef ROREZIDE_TESTS_SUPPORT_FIXTURE_H
+#define ROREZIDE_TESTS_SUPPORT_FIXTURE_H
+
+#include <string>
+#include <vector>
+
+// Assembles a PDF the way a simple producer would: header, numbered objects
+// in the order added, a classic xref table and a trailer. Bodies are given as
+// raw text, so a test reads like the file it builds.
+struct pdf_builder {
+    std::string out = "%PDF-1.4\n";
+    std::vector<std::pair<int, size_t>> offsets;
+
+    // "N 0 obj\n" BODY "\nendobj\n"
+    pdf_builder &obj(int num, const std::string &body);
+    // "N 0 obj\n" DICT "\nstream\n" DATA "\nendstream\nendobj\n"; DICT gets no
+    // /Length unless it holds one already.
+    pdf_builder &stream(int num, const std::string &dict, const std::string &data);
+    // Appends raw bytes (comments, broken structures, incremental updates).
+    pdf_builder &raw(const std::string &bytes);
+    // xref table, trailer with the given extra entries, startxref, %%EOF.
+    std::string finish(const std::string &trailer_entries);
+};
+
+// A pages tree of n pages under object 2, pages 3..n+2, with contents and a
+// font. Each page shows its page number in large text, so renderings differ.
+std::string simple_pdf(int pages);
+
+// A fresh empty directory for one test.
+std::string make_temp_dir();
+void write_file(const std::string &path, const std::string &bytes);
+std::string read_file(const std::string &path);
+bool file_exists(const std::string &path);
+
+// Runs a shell command; returns its exit status and puts stdout into *out.
+int run_command(const std::string &cmd, std::string *out = nullptr);
+// True when the program is on PATH.
+bool have_tool(const char *name);
+
+#endif
