@@ -1,0 +1,20 @@
+// Shared pieces of the benchmark program.
+#ifndef ROREZIDE_BENCH_BENCH_H
+#define ROREZIDE_BENCH_BENCH_H
+
+#include <string>
+
+// Seconds since an arbitrary point, monotonic.
+double bench_now();
+// Wall time of a shell command in seconds, or -1 when it failed.
+double bench_time_command(const std::string &cmd);
+bool bench_have_tool(const char *name);
+// A scratch directory for generated inputs and outputs.
+const std::string &bench_dir();
+
+// Sections, each printing its own figures.
+void bench_inflate();
+void bench_load();
+void bench_split();
+
+#endif

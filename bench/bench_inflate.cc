@@ -1,0 +1,8 @@
+#include <cstdio>
+
+#include "bench.h"
+
+void bench_inflate()
+{
+    std::printf("inflate: not measured yet\n");
+}

@@ -1,0 +1,8 @@
+#include <cstdio>
+
+#include "bench.h"
+
+void bench_load()
+{
+    std::printf("load: not measured yet\n");
+}
