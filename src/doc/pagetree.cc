@@ -1,8 +1,434 @@
+// Catalog and page tree: chooses the catalog, finds the root of the page
+// tree and flattens the tree into the page list, one entry per leaf page in
+// document order, each with the media box, crop box, rotation and resources
+// it inherits from its ancestors made effective.
+//
+// The tree is walked depth first with an explicit stack instead of
+// recursion: a hostile file can nest pages nodes a million deep, and each
+// level costs a small frame on the heap rather than a call frame.
+#include <cstdlib>
+#include <cstring>
+
 #include "api/error.h"
 #include "doc/stages.h"
+#include "scan/occur.h"
+#include "scan/scan.h"
 
-int pages_load_tree(pdf_doc *, const char *path)
+namespace {
+
+const char *const MSG_NO_PAGES_REF = "Catalog has no /Pages reference in '%s'";
+const char *const MSG_BAD_TREE = "Could not resolve page tree or document has 0 pages in '%s'";
+const char *const MSG_INLINE_KIDS =
+    "Page tree uses inline page dictionaries in /Kids \xE2\x80\x94 pages must be indirect "
+    "objects in '%s'";
+
+// Walk results besides a page count.
+constexpr int WALK_FAILED = -1;
+constexpr int WALK_INLINE_KID = -2;
+constexpr int WALK_NO_MEMORY = -3;
+
+// Attributes a node hands down to its kids. The resources text is either the
+// node's own copy of an inline dictionary (owned) or borrowed from the
+// nearest ancestor that owns one; ancestors outlive their descendants on the
+// walk stack, so a borrowed text stays valid.
+struct node_attrs {
+    int32_t rotate;
+    int32_t has_media;
+    double media[4];
+    int32_t has_crop;
+    double crop[4];
+    int32_t res_num;
+    const char *res_text;
+    int32_t res_len;
+    char *owned_text;
+};
+
+// One pages node on the walk stack with the kids still to walk.
+struct walk_frame {
+    node_attrs attrs;
+    int32_t *kids;
+    int32_t kid_count;
+    int32_t next_kid;
+};
+
+struct walk_stack {
+    walk_frame *items;
+    int32_t count;
+    int32_t cap;
+};
+
+struct walk_ctx {
+    pdf_doc *doc;
+    unsigned char *visited;  // one flag per object number, set for pages nodes
+    walk_stack stack;
+};
+
+char *copy_text(const char *src, int32_t len)
 {
-    set_error("Could not resolve page tree or document has 0 pages in '%s'", path);
+    char *t = static_cast<char *>(std::malloc(static_cast<size_t>(len) + 1));
+    if (!t)
+        return nullptr;
+    std::memcpy(t, src, static_cast<size_t>(len));
+    t[len] = '\0';
+    return t;
+}
+
+void read_boxes(const text_range &r, const node_attrs &in, node_attrs *out)
+{
+    out->has_media = parse_box(r.buf, r.end, r.start, "MediaBox", out->media);
+    if (!out->has_media && in.has_media) {
+        std::memcpy(out->media, in.media, sizeof out->media);
+        out->has_media = 1;
+    }
+    out->has_crop = parse_box(r.buf, r.end, r.start, "CropBox", out->crop);
+    if (!out->has_crop && in.has_crop) {
+        std::memcpy(out->crop, in.crop, sizeof out->crop);
+        out->has_crop = 1;
+    }
+}
+
+int32_t read_rotate(const text_range &r, int32_t inherited)
+{
+    int32_t pos = find_name(r.buf, r.end, r.start, r.end, "Rotate");
+    if (pos < 0)
+        return inherited;
+    int32_t c = skip_pdf_space(r.buf, pos + 7, r.end);
+    int32_t before = c;
+    int32_t v = parse_int_at(r.buf, r.end, &c);
+    if (c == before)
+        return inherited;
+    return ((v % 360) + 360) % 360;
+}
+
+// The node's own /Resources: a reference "N G R" (or "N R"), or an inline
+// dictionary copied from its "<<" through its ">>". Anything else, or none,
+// inherits.
+void read_resources(const text_range &r, const node_attrs &in, node_attrs *out)
+{
+    out->res_num = in.res_num;
+    out->res_text = in.res_text;
+    out->res_len = in.res_len;
+    out->owned_text = nullptr;
+    int32_t pos = find_name(r.buf, r.end, r.start, r.end, "Resources");
+    if (pos < 0)
+        return;
+    int32_t p = skip_pdf_space(r.buf, pos + 10, r.end);
+    if (p >= r.end)
+        return;
+    if (is_digit(r.buf[p])) {
+        int32_t c = p;
+        int32_t num = parse_int_at(r.buf, r.end, &c);
+        c = skip_pdf_space(r.buf, c, r.end);
+        if (c < r.end && is_digit(r.buf[c])) {
+            parse_int_at(r.buf, r.end, &c);
+            c = skip_pdf_space(r.buf, c, r.end);
+        }
+        if (c < r.end && r.buf[c] == 'R') {
+            out->res_num = num;
+            out->res_text = nullptr;
+            out->res_len = 0;
+        }
+        return;
+    }
+    if (p + 1 < r.end && r.buf[p] == '<' && r.buf[p + 1] == '<') {
+        int32_t close = find_dict_close(r.buf, r.end, p, r.end);
+        if (close < 0)
+            return;
+        int32_t len = close + 2 - p;
+        char *text = copy_text(reinterpret_cast<const char *>(r.buf + p), len);
+        if (!text)
+            return;
+        out->res_num = -1;
+        out->res_text = text;
+        out->res_len = len;
+        out->owned_text = text;
+    }
+}
+
+// Appends the leaf page. Its entry owns a copy of whatever resources text it
+// ends up with. False when the list cannot grow.
+bool append_page(pagevec *pages, int32_t num, const node_attrs &a)
+{
+    if (pages->count == pages->cap) {
+        if (pages->count > INT32_MAX / 2)
+            return false;
+        int32_t cap = pages->count == 0 ? 64 : pages->count * 2;
+        void *grown = std::realloc(pages->items, static_cast<size_t>(cap) * sizeof(page_entry));
+        if (!grown)
+            return false;
+        pages->items = static_cast<page_entry *>(grown);
+        pages->cap = cap;
+    }
+    page_entry e{};
+    e.num = num;
+    e.rotate = a.rotate;
+    e.has_media_box = 1;
+    if (a.has_media) {
+        std::memcpy(e.media_box, a.media, sizeof e.media_box);
+    } else {
+        e.media_box[2] = 612;
+        e.media_box[3] = 792;
+    }
+    if (a.has_crop) {
+        e.has_crop_box = 1;
+        std::memcpy(e.crop_box, a.crop, sizeof e.crop_box);
+    }
+    char *text = nullptr;
+    if (a.res_text) {
+        // A copy that cannot be made leaves the page without resources.
+        text = a.owned_text ? a.owned_text : copy_text(a.res_text, a.res_len);
+    }
+    if (text || a.res_num > 0) {
+        e.has_resources = 1;
+        e.resources_num = text ? -1 : a.res_num;
+        e.resources_text = text;
+        e.resources_len = text ? a.res_len : 0;
+    }
+    pages->items[pages->count++] = e;
+    return true;
+}
+
+// Room for the kid list of one node, fixed from the object's byte length.
+int32_t kid_capacity(const obj_entry &e)
+{
+    if (e.compressed)
+        return e.text_len / 4 + 4096;
+    if (e.endobj_off > e.obj_off)
+        return (e.endobj_off - e.obj_off) / 4 + 4096;
+    return 4096;
+}
+
+// Reads the node's direct /Kids array: every "N G R" (or "N R") with N
+// above 0, in order, until ']' or the end of the range. Returns the number
+// of kids, WALK_INLINE_KID for an inline dictionary, WALK_FAILED when the
+// list cannot be allocated. *kids receives an array of exactly that size.
+int32_t read_kids(const text_range &r, int32_t cap, int32_t **kids)
+{
+    *kids = nullptr;
+    int32_t pos = find_name(r.buf, r.end, r.start, r.end, "Kids");
+    if (pos < 0)
+        return 0;
+    int32_t p = skip_pdf_space(r.buf, pos + 5, r.end);
+    if (p >= r.end || r.buf[p] != '[')
+        return 0;
+    int32_t *list = static_cast<int32_t *>(std::malloc(static_cast<size_t>(cap) * sizeof(int32_t)));
+    if (!list)
+        return WALK_FAILED;
+    int32_t n = 0;
+    p++;
+    while (p < r.end && n < cap) {
+        p = skip_pdf_space(r.buf, p, r.end);
+        if (p >= r.end || r.buf[p] == ']')
+            break;
+        if (r.buf[p] == '<' && p + 1 < r.end && r.buf[p + 1] == '<') {
+            std::free(list);
+            return WALK_INLINE_KID;
+        }
+        int32_t c = p;
+        int32_t num = parse_int_at(r.buf, r.end, &c);
+        if (c == p) {
+            p++;
+            continue;
+        }
+        if (num <= 0) {
+            p = c;
+            continue;
+        }
+        int32_t q = skip_pdf_space(r.buf, c, r.end);
+        if (q < r.end && is_digit(r.buf[q])) {
+            parse_int_at(r.buf, r.end, &q);
+            q = skip_pdf_space(r.buf, q, r.end);
+        }
+        if (q < r.end && r.buf[q] == 'R') {
+            list[n++] = num;
+            p = q + 1;
+        } else {
+            p = q;
+        }
+    }
+    if (n == 0) {
+        std::free(list);
+        return 0;
+    }
+    // Keep only what was read: deep trees hold one list per level.
+    void *exact = std::realloc(list, static_cast<size_t>(n) * sizeof(int32_t));
+    *kids = static_cast<int32_t *>(exact ? exact : list);
+    return n;
+}
+
+bool stack_push(walk_stack *s, const walk_frame &f)
+{
+    if (s->count == s->cap) {
+        if (s->cap > INT32_MAX / 2)
+            return false;
+        int32_t cap = s->cap == 0 ? 64 : s->cap * 2;
+        void *grown = std::realloc(s->items, static_cast<size_t>(cap) * sizeof(walk_frame));
+        if (!grown)
+            return false;
+        s->items = static_cast<walk_frame *>(grown);
+        s->cap = cap;
+    }
+    s->items[s->count++] = f;
+    return true;
+}
+
+void frame_free(walk_frame *f)
+{
+    std::free(f->kids);
+    std::free(f->attrs.owned_text);
+}
+
+// Visits one node with the attributes its parent hands down: a page is
+// appended, a pages node with kids is pushed on the stack. Returns 0, or a
+// WALK_ result on failure.
+int visit_node(walk_ctx *w, int32_t num, const node_attrs &in)
+{
+    pdf_doc *doc = w->doc;
+    int32_t idx = doc_find(doc, num);
+    if (idx < 0)
+        return WALK_FAILED;
+    const obj_entry &e = doc->objs.items[idx];
+    text_range r = obj_text_range(doc->data, doc->size, e);
+    int kind = obj_type(doc->data, doc->size, e);
+    node_attrs a{};
+    read_boxes(r, in, &a);
+    a.rotate = read_rotate(r, in.rotate);
+    read_resources(r, in, &a);
+    if (kind == 1) {
+        if (!append_page(&doc->pages, num, a)) {
+            std::free(a.owned_text);
+            return WALK_NO_MEMORY;
+        }
+        return 0;
+    }
+    if (kind != 2) {
+        std::free(a.owned_text);
+        return WALK_FAILED;
+    }
+    if (num >= 0 && num <= doc->max_num) {
+        // A pages node reached twice is a cycle or a node with two parents.
+        if (w->visited[num]) {
+            std::free(a.owned_text);
+            return WALK_FAILED;
+        }
+        w->visited[num] = 1;
+    }
+    walk_frame f{};
+    f.attrs = a;
+    f.kid_count = read_kids(r, kid_capacity(e), &f.kids);
+    if (f.kid_count <= 0) {
+        std::free(a.owned_text);
+        return f.kid_count < 0 ? f.kid_count : 0;
+    }
+    if (!stack_push(&w->stack, f)) {
+        frame_free(&f);
+        return WALK_NO_MEMORY;
+    }
+    return 0;
+}
+
+// Walks the tree from its root. Returns 0, or the WALK_ result that ended
+// it: an inline kid dictionary counts as such only in the root's own /Kids.
+int walk_tree(walk_ctx *w, int32_t root)
+{
+    node_attrs top{};
+    top.res_num = -1;
+    int result = visit_node(w, root, top);
+    while (result == 0 && w->stack.count > 0) {
+        walk_frame *f = &w->stack.items[w->stack.count - 1];
+        if (f->next_kid == f->kid_count) {
+            frame_free(f);
+            w->stack.count--;
+            continue;
+        }
+        int32_t kid = f->kids[f->next_kid++];
+        node_attrs in = f->attrs;
+        if (in.owned_text)
+            in.owned_text = nullptr;  // borrowed by the kid, owned by this frame
+        result = visit_node(w, kid, in);
+        if (result == WALK_INLINE_KID)
+            result = WALK_FAILED;
+    }
+    for (int32_t i = 0; i < w->stack.count; i++)
+        frame_free(&w->stack.items[i]);
+    std::free(w->stack.items);
+    w->stack = walk_stack{};
+    return result;
+}
+
+// The catalog: the trailer's /Root, else the first object naming /Catalog,
+// else object 1. Returns an index into the object index or -1.
+int32_t choose_catalog(const pdf_doc *doc)
+{
+    if (doc->root_num >= 0) {
+        int32_t i = doc_find(doc, doc->root_num);
+        if (i >= 0)
+            return i;
+    }
+    occ_list catalog;
+    occ_build_name(&catalog, doc->data, doc->size, "Catalog");
+    int32_t found = -1;
+    for (int32_t i = 0; i < doc->objs.count && found < 0; i++) {
+        const obj_entry &e = doc->objs.items[i];
+        text_range r = obj_text_range(doc->data, doc->size, e);
+        int32_t hit = e.compressed ? find_name(r.buf, r.end, r.start, r.end, "Catalog")
+                                   : occ_find_name(&catalog, r.buf, doc->size, r.start, r.end,
+                                                   "Catalog");
+        if (hit >= 0)
+            found = i;
+    }
+    occ_free(&catalog);
+    return found >= 0 ? found : doc_find(doc, 1);
+}
+
+// The page-tree root named by the catalog: the catalog itself when it is a
+// page-tree node, else the first /Pages followed by a number of at least 1.
+int32_t find_tree_root(const pdf_doc *doc, const obj_entry &cat)
+{
+    int kind = obj_type(doc->data, doc->size, cat);
+    if (kind == 1 || kind == 2)
+        return cat.num;
+    text_range r = obj_text_range(doc->data, doc->size, cat);
+    for (int32_t pos = find_name(r.buf, r.end, r.start, r.end, "Pages"); pos >= 0;
+         pos = find_name(r.buf, r.end, pos + 1, r.end, "Pages")) {
+        int32_t c = skip_pdf_space(r.buf, pos + 6, r.end);
+        int32_t v = parse_int_at(r.buf, r.end, &c);
+        if (v >= 1)
+            return v;
+    }
     return -1;
+}
+
+}  // namespace
+
+int pages_load_tree(pdf_doc *doc, const char *path)
+{
+    int32_t cat = choose_catalog(doc);
+    int32_t root = cat < 0 ? -1 : find_tree_root(doc, doc->objs.items[cat]);
+    if (root < 0) {
+        set_error(MSG_NO_PAGES_REF, path);
+        return -1;
+    }
+    walk_ctx w{};
+    w.doc = doc;
+    w.visited = static_cast<unsigned char *>(std::calloc(static_cast<size_t>(doc->max_num) + 1, 1));
+    if (!w.visited) {
+        set_error("Out of memory");
+        return -1;
+    }
+    int result = walk_tree(&w, root);
+    std::free(w.visited);
+    if (result == WALK_NO_MEMORY) {
+        set_error("Out of memory");
+        return -1;
+    }
+    if (result == WALK_INLINE_KID) {
+        set_error(MSG_INLINE_KIDS, path);
+        return -1;
+    }
+    if (result < 0 || doc->pages.count == 0) {
+        set_error(MSG_BAD_TREE, path);
+        return -1;
+    }
+    return 0;
 }

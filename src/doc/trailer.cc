@@ -1,3 +1,181 @@
-#include "doc/stages.h"
+// The trailer chain. Only two facts are taken from the trailers: the /Root
+// object number, for choosing the catalog, and whether any trailer or
+// cross-reference stream declares /Encrypt. Cross-reference entries are never
+// read: objects are located by the object scan. After the /Prev walk every
+// classic trailer of the file is read once more in file order, because files
+// with broken startxref offsets are common and their trailers still name the
+// right catalog.
+#include <cstring>
 
-void trailer_read_chain(pdf_doc *) {}
+#include "doc/stages.h"
+#include "scan/occur.h"
+#include "scan/scan.h"
+
+namespace {
+
+// Sections visited through startxref and /Prev; /Prev chains that loop end
+// here.
+constexpr int SECTION_BUDGET = 64;
+// How far a cross-reference stream's dictionary is read as plain text.
+constexpr int32_t XREF_STREAM_WINDOW = 512;
+constexpr int32_t STARTXREF_TAIL = 2048;
+
+// Searches repeated for every trailer of the file, answered from
+// occurrence lists so that files with many trailers stay linear.
+struct trailer_ctx {
+    occ_list startxref;
+    occ_list root;
+    occ_list encrypt;
+};
+
+// Position of the last "startxref" lying wholly within the final 2,048
+// bytes, compared as plain bytes; -1 when there is none.
+int32_t find_last_startxref(const unsigned char *data, int32_t size)
+{
+    int32_t low = (size > STARTXREF_TAIL ? size : STARTXREF_TAIL) - STARTXREF_TAIL;
+    for (int32_t p = size - 9; p >= low; p--)
+        if (std::memcmp(data + p, "startxref", 9) == 0)
+            return p;
+    return -1;
+}
+
+// The integer after a name (or keyword) ending at after, white space skipped
+// below bound; -1 when none.
+int32_t int_after(const unsigned char *data, int32_t size, int32_t after, int32_t bound)
+{
+    int32_t c = skip_pdf_space(data, after, bound);
+    return parse_int_at(data, size, &c);
+}
+
+// The next "startxref" at or after from, or the file size.
+int32_t window_end(const trailer_ctx *ctx, const unsigned char *data, int32_t size, int32_t from)
+{
+    int32_t b = occ_find_kw(&ctx->startxref, data, size, from, "startxref");
+    return b <= 0 ? size : b;
+}
+
+// Reads the trailer dictionary after the "trailer" keyword at pos. Its window
+// runs from the first '<' to the next "startxref", not to the matching
+// ">>": damaged trailers are read as far as their names can be found.
+void parse_trailer_dict(const trailer_ctx *ctx, const unsigned char *data, int32_t size,
+                        int32_t pos, pdf_doc *doc)
+{
+    int32_t s = skip_pdf_space(data, pos + 7, size);
+    if (s >= size)
+        return;
+    int32_t b = window_end(ctx, data, size, s);
+    if (b <= s || data[s] != '<')
+        return;
+    for (int32_t r = occ_find_name(&ctx->root, data, size, s, b, "Root"); r >= 0;
+         r = occ_find_name(&ctx->root, data, size, r + 1, b, "Root")) {
+        int32_t v = int_after(data, size, r + 5, b);
+        if (v >= 0) {
+            doc->root_num = v;
+            break;
+        }
+    }
+    if (occ_find_name(&ctx->encrypt, data, size, s, b, "Encrypt") >= 0)
+        doc->encrypted = 1;
+}
+
+// First position at or after x where "trailer" stands (no delimiter is
+// required before it), or -1.
+int32_t find_trailer_from(const unsigned char *data, int32_t size, int32_t x)
+{
+    for (int32_t p = x; p < size; p++) {
+        const void *hit = std::memchr(data + p, 't', static_cast<size_t>(size - p));
+        if (!hit)
+            return -1;
+        p = static_cast<int32_t>(static_cast<const unsigned char *>(hit) - data);
+        if (kw_at(data, p, size, "trailer"))
+            return p;
+    }
+    return -1;
+}
+
+// A classic section at x: reads its trailer and returns the /Prev offset,
+// -1 when the walk ends here, or -2 when x holds no trailer after all and
+// must be read as a cross-reference stream.
+int32_t walk_classic_section(const trailer_ctx *ctx, const unsigned char *data, int32_t size,
+                             int32_t x, pdf_doc *doc)
+{
+    int32_t t = find_trailer_from(data, size, x);
+    if (t < 0)
+        return -2;
+    parse_trailer_dict(ctx, data, size, t, doc);
+    int32_t u = skip_pdf_space(data, t + 7, size);
+    int32_t b = window_end(ctx, data, size, u);
+    int32_t prev = find_name(data, size, u, b, "Prev");
+    if (prev < 0)
+        return -1;
+    return int_after(data, size, prev + 5, size);
+}
+
+// A cross-reference stream at x, its dictionary read as plain text in the
+// 512 bytes from x. Returns the /Prev offset or -1.
+int32_t walk_xref_stream(const unsigned char *data, int32_t size, int32_t x, pdf_doc *doc)
+{
+    int32_t w = static_cast<int64_t>(x) + XREF_STREAM_WINDOW < size ? x + XREF_STREAM_WINDOW : size;
+    if (find_name(data, size, x, w, "XRef") < 0)
+        return -1;
+    int32_t r = find_name(data, size, x, w, "Root");
+    if (r >= 0) {
+        int32_t v = int_after(data, size, r + 5, w);
+        if (v > 0)
+            doc->root_num = v;
+    }
+    if (find_name(data, size, x, w, "Encrypt") >= 0)
+        doc->encrypted = 1;
+    int32_t prev = find_name(data, size, x, w, "Prev");
+    if (prev < 0)
+        return -1;
+    return int_after(data, size, prev + 5, w);
+}
+
+void walk_sections(const trailer_ctx *ctx, const unsigned char *data, int32_t size,
+                   int32_t x, pdf_doc *doc)
+{
+    for (int budget = SECTION_BUDGET; budget > 0; budget--) {
+        if (x < 0 || x >= size)
+            return;
+        int32_t next = -2;
+        if (kw_at(data, x, size, "xref"))
+            next = walk_classic_section(ctx, data, size, x, doc);
+        if (next == -2)
+            next = walk_xref_stream(data, size, x, doc);
+        x = next;
+    }
+}
+
+// Every classic trailer of the file, in file order, until one declares
+// /Encrypt.
+void read_all_trailers(const trailer_ctx *ctx, const unsigned char *data, int32_t size,
+                       pdf_doc *doc)
+{
+    for (int32_t t = find_kw(data, size, 0, "trailer"); t >= 0 && !doc->encrypted;
+         t = find_kw(data, size, t + 7, "trailer"))
+        parse_trailer_dict(ctx, data, size, t, doc);
+}
+
+}  // namespace
+
+void trailer_read_chain(pdf_doc *doc)
+{
+    const unsigned char *data = doc->data;
+    int32_t size = doc->size;
+    int32_t sx = find_last_startxref(data, size);
+    if (sx < 0)
+        return;
+    trailer_ctx ctx;
+    occ_build_kw(&ctx.startxref, data, size, "startxref");
+    occ_build_name(&ctx.root, data, size, "Root");
+    occ_build_name(&ctx.encrypt, data, size, "Encrypt");
+    int32_t first = int_after(data, size, sx + 9, size);
+    if (first >= 0 && first < size)
+        walk_sections(&ctx, data, size, first, doc);
+    if (!doc->encrypted)
+        read_all_trailers(&ctx, data, size, doc);
+    occ_free(&ctx.startxref);
+    occ_free(&ctx.root);
+    occ_free(&ctx.encrypt);
+}
