@@ -1,43 +1,313 @@
-// The five operations that write new PDF files from chosen pages.
-#include "rorezide.h"
+// The five operations that write new PDF files from chosen pages. Each
+// empties the message, checks what needs no document, loads the input
+// once, checks what depends on the page count, builds its page lists and
+// hands each to the extraction writer.
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <cstdio>
+#include <cstdlib>
 
 #include "api/error.h"
+#include "doc/doc.h"
+#include "rorezide.h"
+#include "write/write.h"
+
+namespace {
+
+constexpr int DIR_BUF_LEN = 1024;
+constexpr int NAME_BUF_LEN = 1280;
+
+bool is_separator(char c)
+{
+    return c == '/' || c == '\\';
+}
+
+void make_one_dir(const char *path)
+{
+    // An existing directory, a drive prefix or a refusal are all fine here:
+    // a directory still missing shows when the output file cannot be opened.
+    (void)mkdir(path, 0777);
+}
+
+// Creates the directory path and every missing parent, ignoring every
+// failure. Backslashes count as separators too; each becomes a slash.
+void make_dir_recursive(const char *path)
+{
+    char buf[DIR_BUF_LEN];
+    std::snprintf(buf, sizeof buf, "%s", path);
+    size_t n = 0;
+    while (buf[n])
+        n++;
+    if (n == 0)
+        return;
+    if (is_separator(buf[n - 1]))
+        buf[--n] = '\0';
+    // The first byte is never a separator here, so a leading slash does not
+    // make an empty prefix.
+    for (size_t i = 1; i < n; i++) {
+        if (!is_separator(buf[i]))
+            continue;
+        buf[i] = '\0';
+        make_one_dir(buf);
+        buf[i] = '/';
+    }
+    make_one_dir(buf);
+}
+
+// Creates the caller's directory and copies it into dir without one
+// trailing separator; file names are then joined with '/'.
+void prepare_output_dir(const char *out_dir, char dir[DIR_BUF_LEN])
+{
+    make_dir_recursive(out_dir);
+    std::snprintf(dir, DIR_BUF_LEN, "%s", out_dir);
+    size_t n = 0;
+    while (dir[n])
+        n++;
+    if (n > 0 && is_separator(dir[n - 1]))
+        dir[n - 1] = '\0';
+}
+
+// The list first, first + 1, ..., last on the heap, or null.
+int *page_run(int first, int last)
+{
+    size_t n = static_cast<size_t>(static_cast<int64_t>(last) - first + 1);
+    int *list = static_cast<int *>(std::malloc(n * sizeof(int)));
+    if (!list)
+        return nullptr;
+    for (size_t i = 0; i < n; i++)
+        list[i] = first + static_cast<int>(i);
+    return list;
+}
+
+// Writes pages first..last to path; 1 or 0 with the message set.
+int extract_run(extract_ctx *ctx, int first, int last, const char *path)
+{
+    int *list = page_run(first, last);
+    if (!list) {
+        set_error("Out of memory");
+        return 0;
+    }
+    int result = extract_pages_with(ctx, list, last - first + 1, path);
+    std::free(list);
+    return result;
+}
+
+const char *page_name_pattern(int page_count)
+{
+    if (page_count <= 999)
+        return "%s/page_%03d.pdf";
+    if (page_count <= 9999)
+        return "%s/page_%04d.pdf";
+    return "%s/page_%05d.pdf";
+}
+
+// Every page from the one loaded document; the files of earlier pages stay
+// when a later one fails.
+int write_every_page(const pdf_doc *doc, const char *dir)
+{
+    const char *pattern = page_name_pattern(doc->pages.count);
+    extract_ctx ctx;
+    extract_ctx_init(&ctx, doc, 1);
+    int result = 1;
+    for (int i = 1; i <= doc->pages.count && result; i++) {
+        char name[NAME_BUF_LEN];
+        std::snprintf(name, sizeof name, pattern, dir, i);
+        int one[1] = {i};
+        result = extract_pages_with(&ctx, one, 1, name);
+    }
+    extract_ctx_free(&ctx);
+    return result;
+}
+
+int write_chunks(const pdf_doc *doc, int n, const char *dir)
+{
+    int pages = doc->pages.count;
+    int chunks = pages / n + (pages % n != 0 ? 1 : 0);
+    const char *pattern = chunks <= 999 ? "%s/split_%03d.pdf" : "%s/split_%04d.pdf";
+    extract_ctx ctx;
+    extract_ctx_init(&ctx, doc, 1);
+    int result = 1;
+    for (int k = 1; k <= chunks && result; k++) {
+        int first = 1 + (k - 1) * n;
+        int64_t end = static_cast<int64_t>(first) + n - 1;
+        int last = end < pages ? static_cast<int>(end) : pages;
+        char name[NAME_BUF_LEN];
+        std::snprintf(name, sizeof name, pattern, dir, k);
+        result = extract_run(&ctx, first, last, name);
+    }
+    extract_ctx_free(&ctx);
+    return result;
+}
+
+// Every page whose flag is clear, in document order; 1 or 0 with the
+// message set.
+int write_kept_pages(const pdf_doc *doc, const int *removed, int count, const char *path)
+{
+    int pages = doc->pages.count;
+    size_t slots = static_cast<size_t>(pages) + 1;
+    unsigned char *flags = static_cast<unsigned char *>(std::calloc(slots, 1));
+    if (!flags) {
+        set_error("Out of memory");
+        return 0;
+    }
+    for (int i = 0; i < count; i++) {
+        int p = removed[i];
+        if (p < 1 || p > pages) {
+            set_error("Page index %d out of range (1..%d)", p, pages);
+            std::free(flags);
+            return 0;
+        }
+        flags[p] = 1;
+    }
+    int kept = 0;
+    for (int p = 1; p <= pages; p++)
+        kept += flags[p] ? 0 : 1;
+    if (kept == 0) {
+        set_error("Cannot remove all pages from PDF (0 pages remaining)");
+        std::free(flags);
+        return 0;
+    }
+    int *list = static_cast<int *>(std::malloc(static_cast<size_t>(kept) * sizeof(int)));
+    if (!list) {
+        set_error("Out of memory");
+        std::free(flags);
+        return 0;
+    }
+    int k = 0;
+    for (int p = 1; p <= pages; p++)
+        if (!flags[p])
+            list[k++] = p;
+    std::free(flags);
+    int result = doc_extract_pages(doc, list, kept, path);
+    std::free(list);
+    return result;
+}
+
+}  // namespace
 
 extern "C" {
 
-int rorezide_all(const char *, const char *)
+int rorezide_all(const char *input_path, const char *output_dir)
 {
     clear_error();
-    set_error("Not implemented");
-    return 0;
+    if (!output_dir || !output_dir[0]) {
+        set_error("NULL or empty output directory");
+        return 0;
+    }
+    pdf_doc doc;
+    if (doc_load(input_path, &doc) < 0) {
+        doc_free(&doc);
+        return 0;
+    }
+    char dir[DIR_BUF_LEN];
+    prepare_output_dir(output_dir, dir);
+    int result = write_every_page(&doc, dir);
+    doc_free(&doc);
+    return result;
 }
 
-int rorezide_range(const char *, int, int, const char *)
+int rorezide_range(const char *input_path, int first_page, int last_page,
+                   const char *output_path)
 {
     clear_error();
-    set_error("Not implemented");
-    return 0;
+    pdf_doc doc;
+    if (doc_load(input_path, &doc) < 0) {
+        doc_free(&doc);
+        return 0;
+    }
+    int pages = doc.pages.count;
+    if (first_page <= 0 || first_page > last_page || last_page > pages) {
+        set_error("Invalid page range %d to %d (document has %d pages)", first_page, last_page,
+                  pages);
+        doc_free(&doc);
+        return 0;
+    }
+    int *list = page_run(first_page, last_page);
+    if (!list) {
+        set_error("Out of memory");
+        doc_free(&doc);
+        return 0;
+    }
+    int result = doc_extract_pages(&doc, list, last_page - first_page + 1, output_path);
+    std::free(list);
+    doc_free(&doc);
+    return result;
 }
 
-int rorezide_pages(const char *, const int *, int, const char *)
+int rorezide_pages(const char *input_path, const int *pages, int page_count,
+                   const char *output_path)
 {
     clear_error();
-    set_error("Not implemented");
-    return 0;
+    if (!pages || page_count <= 0) {
+        set_error("Invalid page array or page count <= 0");
+        return 0;
+    }
+    pdf_doc doc;
+    if (doc_load(input_path, &doc) < 0) {
+        doc_free(&doc);
+        return 0;
+    }
+    for (int i = 0; i < page_count; i++) {
+        if (pages[i] <= 0 || pages[i] > doc.pages.count) {
+            set_error("Page index %d out of range (document has %d pages)", pages[i],
+                      doc.pages.count);
+            doc_free(&doc);
+            return 0;
+        }
+    }
+    int result = doc_extract_pages(&doc, pages, page_count, output_path);
+    doc_free(&doc);
+    return result;
 }
 
-int rorezide_every_n(const char *, int, const char *)
+int rorezide_every_n(const char *input_path, int n, const char *output_dir)
 {
     clear_error();
-    set_error("Not implemented");
-    return 0;
+    if (n <= 0) {
+        set_error("Invalid chunk size n = %d (must be >= 1)", n);
+        return 0;
+    }
+    if (!output_dir || !output_dir[0]) {
+        set_error("NULL or empty output directory");
+        return 0;
+    }
+    pdf_doc doc;
+    if (doc_load(input_path, &doc) < 0) {
+        doc_free(&doc);
+        return 0;
+    }
+    char dir[DIR_BUF_LEN];
+    prepare_output_dir(output_dir, dir);
+    int result = write_chunks(&doc, n, dir);
+    doc_free(&doc);
+    return result;
 }
 
-int rorezide_remove(const char *, const int *, int, const char *)
+int rorezide_remove(const char *input_path, const int *pages, int page_count,
+                    const char *output_path)
 {
     clear_error();
-    set_error("Not implemented");
-    return 0;
+    pdf_doc doc;
+    if (doc_load(input_path, &doc) < 0) {
+        doc_free(&doc);
+        return 0;
+    }
+    int result;
+    if (!pages || page_count <= 0) {
+        int *list = page_run(1, doc.pages.count);
+        if (!list) {
+            set_error("Out of memory");
+            doc_free(&doc);
+            return 0;
+        }
+        result = doc_extract_pages(&doc, list, doc.pages.count, output_path);
+        std::free(list);
+    } else {
+        result = write_kept_pages(&doc, pages, page_count, output_path);
+    }
+    doc_free(&doc);
+    return result;
 }
 
 }  // extern "C"

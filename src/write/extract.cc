@@ -1,0 +1,638 @@
+// The extraction writer: one new PDF 1.4 file holding a list of pages of a
+// loaded document. The objects the pages reach through indirect references
+// are copied in index order under their own numbers (generation 0), the
+// chosen pages are rewritten to hang under a new pages node, a new catalog
+// and pages node follow, then a classic cross-reference table and the
+// trailer. The whole file is assembled in memory and written with one call.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "api/error.h"
+#include "doc/doc.h"
+#include "scan/scan.h"
+#include "write/write.h"
+
+namespace {
+
+const char PDF_HEADER[] = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
+constexpr uint64_t PDF_HEADER_LEN = 15;
+
+constexpr int XREF_ENTRY_LEN = 20;
+const char XREF_FREE_ENTRY[] = "0000000000 65535 f \n";
+
+// First size of the reference-list pool of a cache.
+constexpr int32_t REF_POOL_FIRST = 4096;
+
+enum assembly_state { ASSEMBLY_OK = 0, ASSEMBLY_NO_MEMORY = -1, ASSEMBLY_TOO_LARGE = -2 };
+
+int32_t min32(int32_t a, int32_t b)
+{
+    return a < b ? a : b;
+}
+
+// ---- Reference scanning ----------------------------------------------------
+
+// Just past the ')' closing the string opened at open, or -1 at the end.
+int32_t skip_string(const unsigned char *text, int32_t open, int32_t length)
+{
+    int nest = 1;
+    for (int32_t i = open + 1; i < length; i++) {
+        if (text[i] == '\\') {
+            i++;
+        } else if (text[i] == '(') {
+            nest++;
+        } else if (text[i] == ')' && --nest == 0) {
+            return i + 1;
+        }
+    }
+    return -1;
+}
+
+// Tests the candidate "N G R" whose digits start at pos. Returns the
+// position just after its R when it is a reference (N in *num), else -1;
+// *digits_end receives the position after the digits of N.
+int32_t ref_candidate(const unsigned char *text, int32_t length, int32_t pos, int32_t *num,
+                      int32_t *digits_end)
+{
+    int32_t cur = pos;
+    *num = parse_int_at(text, length, &cur);
+    *digits_end = cur;
+    if (cur >= length)
+        return -1;
+    int32_t gap = skip_pdf_space(text, cur, length);
+    if (gap == cur || gap >= length || !is_digit(text[gap]))
+        return -1;
+    cur = gap;
+    parse_int_at(text, length, &cur);
+    if (cur >= length)
+        return -1;
+    int32_t r = skip_pdf_space(text, cur, length);
+    if (r == cur || r >= length || text[r] != 'R')
+        return -1;
+    if (r + 1 < length && !is_ref_delim(text[r + 1]))
+        return -1;
+    return r + 1;
+}
+
+// The next reference of text[*pos, length): 1 with its object number in
+// *num, or 0 when the scan is over. Comments, strings and hex strings are
+// stepped over so that what they hold is not taken for references.
+int ref_next(const unsigned char *text, int32_t length, int32_t *pos, int32_t *num)
+{
+    int32_t i = *pos;
+    while (i < length) {
+        unsigned char c = text[i];
+        if (c == '%') {
+            while (i < length && text[i] != '\r' && text[i] != '\n')
+                i++;
+            if (i >= length)
+                break;
+            i++;
+        } else if (c == '(') {
+            if (i + 1 >= length)
+                break;
+            i = skip_string(text, i, length);
+            if (i < 0)
+                break;
+        } else if (c == '<') {
+            if (i + 1 >= length)
+                break;
+            if (text[i + 1] == '<') {
+                i += 2;
+                continue;
+            }
+            const void *gt = std::memchr(text + i + 1, '>', static_cast<size_t>(length - i - 1));
+            if (!gt)
+                break;
+            i = static_cast<int32_t>(static_cast<const unsigned char *>(gt) - text) + 1;
+        } else if (is_digit(c)) {
+            int32_t digits_end;
+            int32_t after = ref_candidate(text, length, i, num, &digits_end);
+            if (after >= 0) {
+                *pos = after;
+                return 1;
+            }
+            if (digits_end >= length)
+                break;
+            i = digits_end;
+        } else {
+            i++;
+        }
+    }
+    *pos = length;
+    return 0;
+}
+
+void queue_num(extract_ctx *ctx, int32_t num)
+{
+    if (num < 0 || num >= ctx->table_size || ctx->needed[num])
+        return;
+    ctx->needed[num] = 1;
+    ctx->worklist[ctx->wcount++] = num;
+}
+
+// ---- Working tables --------------------------------------------------------
+
+int ctx_alloc_tables(extract_ctx *ctx)
+{
+    if (ctx->needed)
+        return 0;
+    size_t n = static_cast<size_t>(ctx->table_size);
+    ctx->needed = static_cast<unsigned char *>(std::calloc(n, 1));
+    ctx->worklist = static_cast<int32_t *>(std::malloc(n * sizeof(int32_t)));
+    ctx->offsets = static_cast<int32_t *>(std::malloc(n * sizeof(int32_t)));
+    ctx->chosen = static_cast<int32_t *>(std::malloc(n * sizeof(int32_t)));
+    if (ctx->needed && ctx->worklist && ctx->offsets && ctx->chosen)
+        return 0;
+    std::free(ctx->needed);
+    std::free(ctx->worklist);
+    std::free(ctx->offsets);
+    std::free(ctx->chosen);
+    ctx->needed = nullptr;
+    ctx->worklist = nullptr;
+    ctx->offsets = nullptr;
+    ctx->chosen = nullptr;
+    return -1;
+}
+
+void ctx_reset_tables(extract_ctx *ctx)
+{
+    size_t n = static_cast<size_t>(ctx->table_size);
+    std::memset(ctx->needed, 0, n);
+    for (size_t i = 0; i < n; i++) {
+        ctx->offsets[i] = -1;
+        ctx->chosen[i] = -1;
+    }
+    ctx->wcount = 0;
+}
+
+// ---- Reference closure -----------------------------------------------------
+
+// The bytes of an entry that the closure scans: a compressed object's
+// text, a stream's dictionary only (never its data), else the object from
+// its dictionary (or header) to "endobj".
+text_range closure_bytes(const pdf_doc *doc, const obj_entry &e)
+{
+    if (e.compressed)
+        return {e.text, 0, e.text ? e.text_len : 0};
+    if (e.has_stream) {
+        if (e.dict_off >= 0 && e.dict_end > e.dict_off)
+            return {doc->data, e.dict_off, min32(e.dict_end, doc->size)};
+        return {doc->data, 0, 0};
+    }
+    int32_t start = e.dict_off >= 0 ? e.dict_off : e.obj_off;
+    int32_t end = e.endobj_off > 0 ? min32(e.endobj_off, doc->size) : doc->size;
+    if (start < 0 || end <= start)
+        return {doc->data, 0, 0};
+    return {doc->data, start, end};
+}
+
+void scan_range(extract_ctx *ctx, text_range r)
+{
+    if (r.end > r.start)
+        scan_refs(r.buf + r.start, r.end - r.start, ctx->doc->max_num, ctx->needed,
+                  ctx->worklist, &ctx->wcount);
+}
+
+int ref_cache_alloc(extract_ctx *ctx)
+{
+    ref_cache *c = &ctx->refs;
+    if (c->first)
+        return 0;
+    size_t n = static_cast<size_t>(ctx->doc->objs.count) + 1;
+    c->first = static_cast<int32_t *>(std::malloc(n * sizeof(int32_t)));
+    c->count = static_cast<int32_t *>(std::malloc(n * sizeof(int32_t)));
+    if (!c->first || !c->count)
+        return -1;
+    for (size_t i = 0; i < n; i++)
+        c->first[i] = -1;
+    return 0;
+}
+
+int ref_cache_push(ref_cache *c, int32_t num)
+{
+    if (c->used == c->cap) {
+        if (c->cap > INT32_MAX / 2)
+            return -1;
+        int32_t cap = c->cap == 0 ? REF_POOL_FIRST : c->cap * 2;
+        void *grown = std::realloc(c->nums, static_cast<size_t>(cap) * sizeof(int32_t));
+        if (!grown)
+            return -1;
+        c->nums = static_cast<int32_t *>(grown);
+        c->cap = cap;
+    }
+    c->nums[c->used++] = num;
+    return 0;
+}
+
+// Records the references of index entry idx. -1 when memory ran out; the
+// cache is then switched off and holds nothing half-recorded.
+int ref_cache_record(extract_ctx *ctx, int32_t idx, text_range r)
+{
+    ref_cache *c = &ctx->refs;
+    int32_t start = c->used;
+    int32_t pos = 0;
+    int32_t num;
+    int32_t len = r.end - r.start;
+    const unsigned char *text = r.buf + r.start;
+    while (len > 0 && ref_next(text, len, &pos, &num)) {
+        if (num < 1 || num > ctx->doc->max_num)
+            continue;
+        if (ref_cache_push(c, num) < 0) {
+            c->used = start;
+            c->off = 1;
+            return -1;
+        }
+    }
+    c->first[idx] = start;
+    c->count[idx] = c->used - start;
+    return 0;
+}
+
+// Queues what index entry idx references.
+void closure_visit(extract_ctx *ctx, int32_t idx)
+{
+    text_range r = closure_bytes(ctx->doc, ctx->doc->objs.items[idx]);
+    ref_cache *c = &ctx->refs;
+    if (!ctx->use_cache || c->off) {
+        scan_range(ctx, r);
+        return;
+    }
+    if (c->first[idx] < 0 && ref_cache_record(ctx, idx, r) < 0) {
+        scan_range(ctx, r);
+        return;
+    }
+    const int32_t *nums = c->nums + c->first[idx];
+    for (int32_t k = 0; k < c->count[idx]; k++)
+        queue_num(ctx, nums[k]);
+}
+
+void closure_run(extract_ctx *ctx)
+{
+    if (ctx->use_cache && !ctx->refs.off && ref_cache_alloc(ctx) < 0)
+        ctx->refs.off = 1;
+    for (int32_t w = 0; w < ctx->wcount; w++) {
+        int32_t idx = doc_find(ctx->doc, ctx->worklist[w]);
+        if (idx >= 0)
+            closure_visit(ctx, idx);
+    }
+}
+
+// Checks the page numbers in list order and queues each chosen page, its
+// indirect resources and what its inherited inline resources reference
+// (that text is written into the page's dictionary, so its references must
+// reach the file too). Returns 0, or -1 with the message set.
+int seed_pages(extract_ctx *ctx, const int *pages, int count)
+{
+    const pdf_doc *doc = ctx->doc;
+    int32_t page_count = doc->pages.count;
+    for (int k = 0; k < count; k++) {
+        int p = pages[k];
+        if (p < 1 || p > page_count) {
+            set_error("Page index %d out of range (1..%d)", p, page_count);
+            return -1;
+        }
+        const page_entry &pe = doc->pages.items[p - 1];
+        if (pe.num >= 0 && pe.num < ctx->table_size && ctx->chosen[pe.num] < 0)
+            ctx->chosen[pe.num] = p - 1;
+        queue_num(ctx, pe.num);
+        if (pe.has_resources && pe.resources_num >= 1 && pe.resources_num <= doc->max_num)
+            queue_num(ctx, pe.resources_num);
+        if (pe.has_resources && pe.resources_text && pe.resources_len > 0)
+            scan_refs(reinterpret_cast<const unsigned char *>(pe.resources_text),
+                      pe.resources_len, doc->max_num, ctx->needed, ctx->worklist,
+                      &ctx->wcount);
+    }
+    return 0;
+}
+
+// ---- Assembly --------------------------------------------------------------
+
+void out_text(out_buf *out, const char *s)
+{
+    buf_bytes(out, s, std::strlen(s));
+}
+
+// File bytes [from, to) when that range is not empty.
+void out_file_range(out_buf *out, const pdf_doc *doc, int32_t from, int32_t to)
+{
+    if (from < 0)
+        from = 0;
+    if (to > doc->size)
+        to = doc->size;
+    if (to > from)
+        buf_bytes(out, doc->data + from, static_cast<uint64_t>(to - from));
+}
+
+int32_t skip_c_space(const unsigned char *buf, int32_t pos, int32_t bound)
+{
+    while (pos < bound && is_c_space(buf[pos]))
+        pos++;
+    return pos;
+}
+
+// Where a plain object's body starts, found by reading its header again:
+// number, generation, "obj", then white space. Number, generation and
+// keyword are separated by C white space, as the object scan accepts them
+// (a VT there included), so the body never starts inside the header.
+int32_t body_start(const pdf_doc *doc, const obj_entry &e)
+{
+    const unsigned char *d = doc->data;
+    int32_t size = doc->size;
+    int32_t cur = e.obj_off;
+    parse_int_at(d, size, &cur);
+    cur = skip_c_space(d, cur, size);
+    if (cur < size && is_digit(d[cur]))
+        parse_int_at(d, size, &cur);
+    cur = skip_c_space(d, cur, size);
+    cur = cur > size - 3 ? size : cur + 3;
+    return skip_pdf_space(d, cur, size);
+}
+
+void write_stream_part(out_buf *out, const pdf_doc *doc, const obj_entry &e)
+{
+    out_text(out, "\nstream\n");
+    out_file_range(out, doc, e.data_off, e.data_end);
+    out_text(out, "\nendstream");
+}
+
+void write_chosen_page(extract_ctx *ctx, const obj_entry &e, const page_entry &pe)
+{
+    const pdf_doc *doc = ctx->doc;
+    out_buf *out = &ctx->out;
+    int32_t parent = doc->max_num + 2;
+    if (e.compressed) {
+        int32_t close = find_dict_close(e.text, e.text_len, 0, e.text_len);
+        if (close > 0)
+            rebuild_page_dict(out, e.text, 0, close + 2, parent, pe);
+        else if (e.text_len > 0)
+            buf_bytes(out, e.text, static_cast<uint64_t>(e.text_len));
+    } else {
+        if (e.dict_off >= 0) {
+            text_range r = obj_text_range(doc->data, doc->size, e);
+            int32_t end = min32(r.end, doc->size);
+            int32_t close = find_dict_close(doc->data, doc->size, e.dict_off, end);
+            if (close > 0)
+                rebuild_page_dict(out, doc->data, e.dict_off, close + 2, parent, pe);
+            else
+                out_file_range(out, doc, e.dict_off, end);
+        }
+        if (e.has_stream)
+            write_stream_part(out, doc, e);
+    }
+    out_text(out, "\nendobj\n");
+}
+
+void write_copied_object(extract_ctx *ctx, const obj_entry &e)
+{
+    const pdf_doc *doc = ctx->doc;
+    out_buf *out = &ctx->out;
+    if (e.compressed) {
+        if (e.text_len > 0)
+            buf_bytes(out, e.text, static_cast<uint64_t>(e.text_len));
+        out_text(out, "\nendobj\n");
+    } else if (e.has_stream) {
+        // The dictionary is copied with the white space that followed it,
+        // so "stream" comes straight after.
+        if (e.dict_off >= 0)
+            out_file_range(out, doc, e.dict_off, e.dict_end);
+        out_text(out, "stream\n");
+        out_file_range(out, doc, e.data_off, e.data_end);
+        out_text(out, "\nendstream\nendobj\n");
+    } else {
+        out_file_range(out, doc, body_start(doc, e), e.endobj_off);
+        out_text(out, "\nendobj\n");
+    }
+}
+
+// Whether assembly can go on: the buffer must still hold everything
+// appended, and the next position must fit the 32-bit offsets.
+int assembly_check(const extract_ctx *ctx)
+{
+    if (ctx->out.lost)
+        return ASSEMBLY_NO_MEMORY;
+    if (ctx->out.len >= ctx->pos_limit)
+        return ASSEMBLY_TOO_LARGE;
+    return ASSEMBLY_OK;
+}
+
+// Records the current output position as the start of object num.
+int mark_object(extract_ctx *ctx, int32_t num)
+{
+    int state = assembly_check(ctx);
+    if (state == ASSEMBLY_OK)
+        ctx->offsets[num] = static_cast<int32_t>(ctx->out.len);
+    return state;
+}
+
+int write_objects(extract_ctx *ctx)
+{
+    const pdf_doc *doc = ctx->doc;
+    for (int32_t i = 0; i < doc->objs.count; i++) {
+        const obj_entry &e = doc->objs.items[i];
+        if (e.num < 0 || e.num > doc->max_num || !ctx->needed[e.num])
+            continue;
+        int state = mark_object(ctx, e.num);
+        if (state != ASSEMBLY_OK)
+            return state;
+        buf_int(&ctx->out, e.num);
+        out_text(&ctx->out, " 0 obj\n");
+        int32_t page = ctx->chosen[e.num];
+        if (page >= 0)
+            write_chosen_page(ctx, e, doc->pages.items[page]);
+        else
+            write_copied_object(ctx, e);
+    }
+    return ASSEMBLY_OK;
+}
+
+int write_catalog_and_pages(extract_ctx *ctx, const int *pages, int count)
+{
+    const pdf_doc *doc = ctx->doc;
+    out_buf *out = &ctx->out;
+    int32_t catalog = doc->max_num + 1;
+    int32_t pages_num = doc->max_num + 2;
+    int state = mark_object(ctx, catalog);
+    if (state != ASSEMBLY_OK)
+        return state;
+    buf_int(out, catalog);
+    out_text(out, " 0 obj\n<< /Type /Catalog /Pages ");
+    buf_int(out, pages_num);
+    out_text(out, " 0 R >>\nendobj\n");
+
+    state = mark_object(ctx, pages_num);
+    if (state != ASSEMBLY_OK)
+        return state;
+    buf_int(out, pages_num);
+    out_text(out, " 0 obj\n<< /Type /Pages /Count ");
+    buf_int(out, count);
+    out_text(out, " /Kids [");
+    for (int k = 0; k < count; k++) {
+        if (k > 0)
+            out_text(out, " ");
+        buf_int(out, doc->pages.items[pages[k] - 1].num);
+        out_text(out, " 0 R");
+    }
+    out_text(out, "] >>\nendobj\n");
+    return ASSEMBLY_OK;
+}
+
+// One in-use cross-reference entry: ten digits of the position with
+// leading zeros, generation 00000, keyword n.
+void format_xref_entry(char line[XREF_ENTRY_LEN], int32_t pos)
+{
+    uint32_t v = static_cast<uint32_t>(pos);
+    for (int k = 9; k >= 0; k--) {
+        line[k] = static_cast<char>('0' + v % 10u);
+        v /= 10u;
+    }
+    std::memcpy(line + 10, " 00000 n \n", 10);
+}
+
+int write_xref_and_trailer(extract_ctx *ctx)
+{
+    out_buf *out = &ctx->out;
+    int state = assembly_check(ctx);
+    if (state != ASSEMBLY_OK)
+        return state;
+    int32_t xref = static_cast<int32_t>(out->len);
+    int32_t size = ctx->table_size;
+    out_text(out, "xref\n0 ");
+    buf_int(out, size);
+    out_text(out, "\n");
+    out_text(out, XREF_FREE_ENTRY);
+    char line[32];
+    for (int32_t i = 1; i < size; i++) {
+        if (ctx->offsets[i] >= 0) {
+            format_xref_entry(line, ctx->offsets[i]);
+            buf_bytes(out, line, XREF_ENTRY_LEN);
+        } else {
+            buf_bytes(out, XREF_FREE_ENTRY, XREF_ENTRY_LEN);
+        }
+    }
+    out_text(out, "trailer\n<< /Size ");
+    buf_int(out, size);
+    out_text(out, " /Root ");
+    buf_int(out, ctx->doc->max_num + 1);
+    out_text(out, " 0 R >>\nstartxref\n");
+    buf_int(out, xref);
+    out_text(out, "\n%%EOF\n");
+    return ctx->out.lost ? ASSEMBLY_NO_MEMORY : ASSEMBLY_OK;
+}
+
+int assemble(extract_ctx *ctx, const int *pages, int count)
+{
+    out_buf *out = &ctx->out;
+    // A buffer kept from an earlier file of the same operation is reused
+    // from its start.
+    out->len = 0;
+    out->lost = 0;
+    if (out->data)
+        out->data[0] = 0;
+    buf_bytes(out, PDF_HEADER, PDF_HEADER_LEN);
+    int state = write_objects(ctx);
+    if (state == ASSEMBLY_OK)
+        state = write_catalog_and_pages(ctx, pages, count);
+    if (state == ASSEMBLY_OK)
+        state = write_xref_and_trailer(ctx);
+    return state;
+}
+
+// The file is written only when every byte reached it: a short write, or a
+// flush on close that fails (a full disk shows there), is a write error.
+int save_buffer(const out_buf *out, const char *path)
+{
+    FILE *f = std::fopen(path, "wb");
+    if (!f) {
+        set_error("Cannot open output file '%s' for writing", path);
+        return 0;
+    }
+    size_t n = static_cast<size_t>(out->len);
+    if (std::fwrite(out->data, 1, n, f) != n) {
+        set_error("Write error while saving to '%s'", path);
+        std::fclose(f);
+        return 0;
+    }
+    if (std::fclose(f) != 0) {
+        set_error("Write error while saving to '%s'", path);
+        return 0;
+    }
+    return 1;
+}
+
+}  // namespace
+
+void scan_refs(const unsigned char *text, int32_t length, int32_t max_num,
+               unsigned char *needed, int32_t *worklist, int32_t *count)
+{
+    int32_t pos = 0;
+    int32_t num;
+    while (ref_next(text, length, &pos, &num)) {
+        if (num < 1 || num > max_num || needed[num])
+            continue;
+        needed[num] = 1;
+        worklist[(*count)++] = num;
+    }
+}
+
+void extract_ctx_init(extract_ctx *ctx, const pdf_doc *doc, int use_cache)
+{
+    std::memset(ctx, 0, sizeof *ctx);
+    ctx->doc = doc;
+    ctx->table_size = doc->max_num + 3;
+    ctx->use_cache = use_cache;
+    ctx->pos_limit = OUTPUT_POS_LIMIT;
+}
+
+int extract_pages_with(extract_ctx *ctx, const int *pages, int count, const char *path)
+{
+    if (!path || !path[0]) {
+        set_error("NULL or empty output path");
+        return 0;
+    }
+    if (count <= 0 || !pages) {
+        set_error("Page count must be > 0");
+        return 0;
+    }
+    if (ctx_alloc_tables(ctx) < 0) {
+        set_error("Out of memory");
+        return 0;
+    }
+    ctx_reset_tables(ctx);
+    if (seed_pages(ctx, pages, count) < 0)
+        return 0;
+    closure_run(ctx);
+    int state = assemble(ctx, pages, count);
+    if (state == ASSEMBLY_NO_MEMORY) {
+        set_error("Out of memory");
+        return 0;
+    }
+    if (state == ASSEMBLY_TOO_LARGE) {
+        set_error("Output too large for a PDF 1.4 file (2 GiB or more): '%s'", path);
+        return 0;
+    }
+    return save_buffer(&ctx->out, path);
+}
+
+void extract_ctx_free(extract_ctx *ctx)
+{
+    std::free(ctx->needed);
+    std::free(ctx->worklist);
+    std::free(ctx->offsets);
+    std::free(ctx->chosen);
+    std::free(ctx->refs.first);
+    std::free(ctx->refs.count);
+    std::free(ctx->refs.nums);
+    buf_release(&ctx->out);
+    std::memset(ctx, 0, sizeof *ctx);
+}
+
+int doc_extract_pages(const pdf_doc *doc, const int *pages, int count, const char *path)
+{
+    extract_ctx ctx;
+    extract_ctx_init(&ctx, doc, 0);
+    int result = extract_pages_with(&ctx, pages, count, path);
+    extract_ctx_free(&ctx);
+    return result;
+}

@@ -1,0 +1,73 @@
+// Output writing: new PDF 1.4 files holding chosen pages of a loaded
+// document. Objects keep their input numbers and bytes; only each chosen
+// page's dictionary is rewritten, and a new catalog and pages node follow
+// the input's highest object number.
+#ifndef ROREZIDE_WRITE_WRITE_H
+#define ROREZIDE_WRITE_WRITE_H
+
+#include <cstdint>
+
+#include "write/buf.h"
+
+struct pdf_doc;
+struct page_entry;
+
+// Writes the page dictionary text[start, end) (from its "<<" through its
+// ">>") anew: every top-level entry but /Parent copied unchanged, then
+// /Parent naming parent_num, then the inherited media box, crop box,
+// rotation and resources the dictionary does not state itself. Returns the
+// result of the last append.
+unsigned char *rebuild_page_dict(out_buf *buf, const unsigned char *text, int32_t start,
+                                 int32_t end, int32_t parent_num, const page_entry &page);
+
+// Queues every object number N in 1..max_num referenced as "N G R" in
+// text[0, length) whose needed byte is 0: sets the byte and appends N to
+// worklist[*count]. Strings, hex strings and comments hide what they hold.
+void scan_refs(const unsigned char *text, int32_t length, int32_t max_num,
+               unsigned char *needed, int32_t *worklist, int32_t *count);
+
+// Writes the pages listed (1-based, in /Kids order, repeats allowed) to a
+// new file at path, with every object they reach. 1 when the file is
+// written; 0 with one message set.
+int doc_extract_pages(const pdf_doc *doc, const int *pages, int count, const char *path);
+
+// Positions in the output are 32-bit: a file whose objects or
+// cross-reference table would start at 2 GiB or beyond is refused.
+constexpr uint64_t OUTPUT_POS_LIMIT = UINT64_C(0x80000000);
+
+// Lists of the object numbers each index entry references, recorded the
+// first time the closure scans the entry, so that later files written
+// from the same document replay them instead of scanning again.
+struct ref_cache {
+    int32_t *first;  // per index entry: start in nums, -1 while not scanned
+    int32_t *count;  // per index entry: numbers recorded
+    int32_t *nums;
+    int32_t used;
+    int32_t cap;
+    int32_t off;  // 1 once memory ran out: entries are then scanned directly
+};
+
+// What a series of extractions from one loaded document shares: the
+// working tables indexed by object number, the reference lists and the
+// output buffer's storage. Every file written through it is the file
+// doc_extract_pages writes for the same arguments.
+struct extract_ctx {
+    const pdf_doc *doc;
+    int32_t table_size;     // max_num + 3
+    unsigned char *needed;  // 1 once the number is queued
+    int32_t *worklist;
+    int32_t wcount;
+    int32_t *offsets;  // output position of each written object, or -1
+    int32_t *chosen;   // page-list index of each chosen page object, or -1
+    int32_t use_cache;
+    ref_cache refs;
+    out_buf out;
+    uint64_t pos_limit;  // OUTPUT_POS_LIMIT
+};
+
+void extract_ctx_init(extract_ctx *ctx, const pdf_doc *doc, int use_cache);
+// doc_extract_pages through a shared context.
+int extract_pages_with(extract_ctx *ctx, const int *pages, int count, const char *path);
+void extract_ctx_free(extract_ctx *ctx);
+
+#endif
