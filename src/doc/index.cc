@@ -16,9 +16,10 @@ namespace {
 // A dictionary that never closes makes its search run to the end of the
 // file; a file holding thousands of such headers would cost thousands of
 // passes over its tail. The searches of one object scan may cover this many
-// times the file size in all; past that, each gets a window of its own.
+// times the file size in all, which no intact or merely truncated file comes
+// near; past that, a search stops at the next "obj" keyword, since no
+// dictionary of a real file holds an object header.
 constexpr int64_t DICT_SCAN_BUDGET_FACTOR = 16;
-constexpr int32_t DICT_SCAN_WINDOW = 1 << 16;
 
 // Reads the header "N G obj" backwards from the "obj" at q. Returns the
 // object number and sets *num_start, or returns 0 when no header stands
@@ -66,6 +67,20 @@ bool obj_keyword_at(const unsigned char *data, int32_t size, int32_t q)
     return q + 3 == size || !is_alnum(data[q + 3]);
 }
 
+// Position just past the next "obj" at or after from, or the file size.
+int32_t next_obj_keyword(const unsigned char *data, int32_t size, int32_t from)
+{
+    for (int32_t p = from; p + 3 <= size; p++) {
+        const void *hit = std::memchr(data + p, 'o', static_cast<size_t>(size - 2 - p));
+        if (!hit)
+            break;
+        p = static_cast<int32_t>(static_cast<const unsigned char *>(hit) - data);
+        if (data[p + 1] == 'b' && data[p + 2] == 'j')
+            return p + 3;
+    }
+    return size;
+}
+
 // Locates the dictionary that opens the body after "obj" and, when the
 // dictionary is followed by "stream", marks the entry as a stream.
 void entry_find_dict(const unsigned char *data, int32_t size, int32_t q, obj_entry *e,
@@ -75,9 +90,7 @@ void entry_find_dict(const unsigned char *data, int32_t size, int32_t q, obj_ent
     if (s + 1 >= size || data[s] != '<' || data[s + 1] != '<')
         return;
     e->dict_off = s;
-    int32_t end = size;
-    if (*budget <= 0 && static_cast<int64_t>(s) + DICT_SCAN_WINDOW < size)
-        end = s + DICT_SCAN_WINDOW;
+    int32_t end = *budget > 0 ? size : next_obj_keyword(data, size, q + 3);
     int32_t close = find_dict_close(data, size, s, end);
     *budget -= (close > 0 ? close : end) - s;
     if (close <= 0)

@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "api/error.h"
+#include "doc/doc_helpers.h"
+
+namespace {
+
+std::string objstm_object(int num, const std::string &dict_extra, const std::string &stream)
+{
+    return std::to_string(num) + " 0 obj\n<< /Type /ObjStm " + dict_extra + " /Length " +
+           std::to_string(stream.size()) + " >>\nstream\n" + stream + "\nendstream\nendobj\n";
+}
+
+// A whole document whose catalog, page tree and pages live in one object
+// stream; only the page contents and the trailer are plain.
+std::string compressed_document()
+{
+    int first = 0;
+    std::string content = objstm_body(
+        {{1, "<< /Type /Catalog /Pages 2 0 R >>"},
+         {2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 /MediaBox [0 0 300 300] >>"},
+         {3, "<< /Type /Page /Parent 2 0 R /Rotate 90 >>"},
+         {4, "<< /Type /Page /Parent 2 0 R >>"}},
+        &first);
+    std::string f = "%PDF-1.5\n";
+    f += objstm_object(9, "/N 4 /First " + std::to_string(first), zlib_stored(content));
+    f += "trailer\n<< /Root 1 0 R >>\nstartxref\n0\n%%EOF\n";
+    return f;
+}
+
+}  // namespace
+
+TEST(ObjectStreams, DocumentInsideAnObjectStreamLoads)
+{
+    pdf_doc doc;
+    ASSERT_EQ(load_bytes(compressed_document(), &doc), 0) << g_err;
+    ASSERT_EQ(doc.pages.count, 2);
+    EXPECT_EQ(doc.pages.items[0].rotate, 90);
+    EXPECT_EQ(doc.pages.items[1].media_box[2], 300);
+    EXPECT_EQ(doc.objstm_count, 1);
+    EXPECT_EQ(find_entry(doc, 9), nullptr);  // the container is not in the index
+    doc_free(&doc);
+}
+
+TEST(ObjectStreams, PairsDelimitTheObjects)
+{
+    // /N 2 /First 8 over 15 bytes: object 5 is bytes 8..11, object 6 12..14.
+    std::string content = "5 0 6 4 <<>>abc";
+    std::string f = "%PDF-1.5\n" + objstm_object(9, "/N 2 /First 8", zlib_stored(content));
+    pdf_doc doc;
+    load_bytes(f, &doc);
+    ASSERT_NE(find_entry(doc, 5), nullptr);
+    EXPECT_EQ(entry_text(*find_entry(doc, 5)), "<<>>");
+    EXPECT_EQ(entry_text(*find_entry(doc, 6)), "abc");
+    doc_free(&doc);
+
+    // Offsets that do not ascend: the first pair's range is empty.
+    std::string down = "5 4 6 0 <<>>abc";
+    load_bytes("%PDF-1.5\n" + objstm_object(9, "/N 2 /First 8", zlib_stored(down)), &doc);
+    EXPECT_EQ(find_entry(doc, 5), nullptr);
+    ASSERT_NE(find_entry(doc, 6), nullptr);
+    EXPECT_EQ(entry_text(*find_entry(doc, 6)), "<<>>abc");
+    doc_free(&doc);
+}
+
+TEST(ObjectStreams, UnusableStreamsAreSkipped)
+{
+    std::string content = "5 0 <<>>";
+    struct {
+        const char *name;
+        std::string dict;
+        std::string stream;
+    } cases[] = {
+        {"no /First", "/N 1", zlib_stored(content)},
+        {"/N 0", "/N 0 /First 4", zlib_stored(content)},
+        {"not zlib", "/N 1 /First 4", content},
+        {"truncated", "/N 1 /First 4", zlib_stored(content).substr(0, 8)},
+    };
+    for (auto &c : cases) {
+        pdf_doc doc;
+        load_bytes("%PDF-1.5\n" + objstm_object(9, c.dict, c.stream), &doc);
+        EXPECT_EQ(doc.objs.count, 0) << c.name;
+        EXPECT_EQ(doc.objstm_count, 0) << c.name;
+        doc_free(&doc);
+    }
+}
+
+TEST(ObjectStreams, HugeCountsStayBounded)
+{
+    // /N of a billion over a few bytes of data: the reads past the one pair
+    // present fail, so that pair's range ends before it starts.
+    std::string content = "5 0 <</A 1>>";
+    pdf_doc doc;
+    load_bytes("%PDF-1.5\n" + objstm_object(9, "/N 1000000000 /First 4", zlib_stored(content)), &doc);
+    EXPECT_EQ(doc.objs.count, 0);
+    EXPECT_EQ(doc.objstm_count, 1);
+    doc_free(&doc);
+}
+
+#if ROREZIDE_HAVE_ZLIB
+#include <zlib.h>
+
+TEST(ObjectStreams, OutputLargerThanTheFirstCapacityIsDecodedWhole)
+{
+    // Repetitive objects compress far beyond ten to one, so the first
+    // capacity is too small and the stream must be decoded again whole.
+    std::vector<std::pair<int, std::string>> objs;
+    for (int i = 1; i <= 5000; i++)
+        objs.push_back({i, "<< /Filler (" + std::string(1000, 'x') + ") >>"});
+    int first = 0;
+    std::string content = objstm_body(objs, &first);
+    uLongf zlen = compressBound(content.size());
+    std::string z(zlen, '\0');
+    ASSERT_EQ(compress2(reinterpret_cast<Bytef *>(&z[0]), &zlen,
+                        reinterpret_cast<const Bytef *>(content.data()), content.size(), 9),
+              Z_OK);
+    z.resize(zlen);
+    ASSERT_LT(z.size() * 10 + 65536, content.size());
+    pdf_doc doc;
+    load_bytes("%PDF-1.5\n" + objstm_object(6000, "/N 5000 /First " + std::to_string(first), z),
+               &doc);
+    EXPECT_EQ(doc.objs.count, 5000);
+    ASSERT_NE(find_entry(doc, 5000), nullptr);
+    EXPECT_EQ(entry_text(*find_entry(doc, 5000)), "<< /Filler (" + std::string(1000, 'x') + ") >>\n");
+    doc_free(&doc);
+}
+#endif

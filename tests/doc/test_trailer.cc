@@ -1,0 +1,132 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "doc/doc_helpers.h"
+#include "doc/stages.h"
+
+namespace {
+
+// Runs the trailer stage alone over the bytes.
+struct trailers {
+    pdf_doc doc{};
+    explicit trailers(const std::string &bytes)
+    {
+        doc.data = static_cast<unsigned char *>(std::malloc(bytes.size()));
+        std::memcpy(doc.data, bytes.data(), bytes.size());
+        doc.size = static_cast<int32_t>(bytes.size());
+        doc.root_num = -1;
+        trailer_read_chain(&doc);
+    }
+    ~trailers() { doc_free(&doc); }
+};
+
+std::string classic(const std::string &dict, long prev = -1)
+{
+    std::string p = prev >= 0 ? " /Prev " + std::to_string(prev) : "";
+    return "xref\n0 1\n0000000000 65535 f \ntrailer\n<< " + dict + p + " >>\n";
+}
+
+}  // namespace
+
+TEST(TrailerChain, StartxrefMayEndTheFile)
+{
+    std::string f = "%PDF-1.4\n" + classic("/Root 3 0 R");
+    f += "startxref\n9\n%%EOF\nstartxref";  // the last one, ending the file, has no offset
+    trailers t(f);
+    EXPECT_EQ(t.doc.root_num, 3) << "the fallback pass still reads the trailer";
+}
+
+TEST(TrailerChain, StartxrefOutsideTheTailIsNotSeen)
+{
+    std::string f = "%PDF-1.4\n" + classic("/Root 3 0 R /Encrypt 9 0 R") + "startxref\n9\n%%EOF\n";
+    f += std::string(2100, ' ');
+    trailers t(f);
+    EXPECT_EQ(t.doc.root_num, -1);
+    EXPECT_EQ(t.doc.encrypted, 0);
+}
+
+TEST(TrailerChain, LaterTrailerInTheFileDecides)
+{
+    // The newest section (reached first) names 5, the older one, later in
+    // the file, names 4: the fallback pass in file order ends on 4.
+    std::string head = "%PDF-1.4\n";
+    std::string newer = classic("/Root 5 0 R", 0);  // its /Prev is patched below
+    size_t newer_at = head.size();
+    std::string f = head + newer;
+    size_t older_at = f.size();
+    f += classic("/Root 4 0 R");
+    f += "startxref\n" + std::to_string(newer_at) + "\n%%EOF\n";
+    size_t p = f.find("/Prev 0");
+    f.replace(p, 7, "/Prev " + std::to_string(older_at));
+    trailers t(f);
+    EXPECT_EQ(t.doc.root_num, 4);
+}
+
+TEST(TrailerChain, RootValuesAcceptedDifferently)
+{
+    std::string c = "%PDF-1.4\n" + classic("/Root 0 0 R") + "startxref\n9\n%%EOF\n";
+    EXPECT_EQ(trailers(c).doc.root_num, 0);
+
+    std::string x = "%PDF-1.4\n7 0 obj << /Type /XRef /Root 0 0 R /Size 8 >> stream\nendstream "
+                    "endobj\nstartxref\n9\n%%EOF\n";
+    EXPECT_EQ(trailers(x).doc.root_num, -1);
+    std::string y = "%PDF-1.4\n7 0 obj << /Type /XRef /Root 6 0 R /Size 8 >> stream\nendstream "
+                    "endobj\nstartxref\n9\n%%EOF\n";
+    EXPECT_EQ(trailers(y).doc.root_num, 6);
+
+    std::string n = "%PDF-1.4\n" + classic("/Root /Bad /Root 8 0 R") + "startxref\n9\n%%EOF\n";
+    EXPECT_EQ(trailers(n).doc.root_num, 8);
+}
+
+TEST(TrailerChain, OffsetsThatLeadNowhere)
+{
+    // Offset equal to the file size: the walk ends, the fallback decides.
+    std::string f = "%PDF-1.4\n" + classic("/Root 2 0 R") + "startxref\n";
+    std::string tail = "\n%%EOF\n";
+    size_t size = f.size() + tail.size();
+    size_t digits = std::to_string(size).size();
+    f += std::to_string(size + digits) + tail;
+    EXPECT_EQ(trailers(f).doc.root_num, 2);
+
+    // An offset at white space before "xref" with no /XRef nearby.
+    std::string g = "%PDF-1.4\n " + classic("/Root 2 0 R") + "startxref\n9\n%%EOF\n";
+    EXPECT_EQ(trailers(g).doc.root_num, 2);
+}
+
+TEST(TrailerChain, CyclicPrevChainsEnd)
+{
+    // Two cross-reference streams pointing at each other.
+    std::string a = "1 0 obj << /Type /XRef /Prev ";
+    std::string f = "%PDF-1.5\n";
+    size_t first = f.size();
+    f += a + "00000 /Root 3 0 R >> stream\nendstream endobj\n";
+    size_t second = f.size();
+    f += a + "00000 >> stream\nendstream endobj\n";
+    f.replace(f.find("00000"), 5, std::to_string(second).insert(0, 5 - std::to_string(second).size(), '0'));
+    f.replace(f.find("00000"), 5, std::to_string(first).insert(0, 5 - std::to_string(first).size(), '0'));
+    f += "startxref\n" + std::to_string(second) + "\n%%EOF\n";
+    trailers t(f);
+    EXPECT_EQ(t.doc.root_num, 3);
+}
+
+TEST(TrailerChain, EncryptAnywhereIsNoticed)
+{
+    std::string x = "%PDF-1.5\n7 0 obj << /Type /XRef /Encrypt 5 0 R >> stream\nendstream "
+                    "endobj\nstartxref\n9\n%%EOF\n";
+    EXPECT_EQ(trailers(x).doc.encrypted, 1);
+    std::string c = "%PDF-1.4\n" + classic("/Root 1 0 R") + "startxref\n9\n%%EOF\n" +
+                    classic("/Encrypt 4 0 R") + "startxref\n9\n%%EOF\n";
+    EXPECT_EQ(trailers(c).doc.encrypted, 1);
+}
+
+TEST(TrailerChain, ManyTrailersStayLinear)
+{
+    // Every trailer's window runs to the one startxref at the end.
+    std::string f = "%PDF-1.4\n";
+    for (int i = 0; i < 100000; i++)
+        f += "trailer\n<< /Size 1 >>\n";
+    f += "startxref\n0\n%%EOF\n";
+    trailers t(f);
+    EXPECT_EQ(t.doc.root_num, -1);
+}
