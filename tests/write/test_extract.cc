@@ -1,0 +1,447 @@
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "api/error.h"
+#include "doc/doc.h"
+#include "support/fixture.h"
+#include "support/pdf_check.h"
+#include "write/write.h"
+
+namespace {
+
+// Queued numbers of scan_refs over text, in queue order.
+std::vector<int32_t> refs_of(const std::string &text, int32_t max_num = 100)
+{
+    std::vector<unsigned char> needed(static_cast<size_t>(max_num) + 3, 0);
+    std::vector<int32_t> work(static_cast<size_t>(max_num) + 3, 0);
+    int32_t count = 0;
+    scan_refs(reinterpret_cast<const unsigned char *>(text.data()),
+              static_cast<int32_t>(text.size()), max_num, needed.data(), work.data(), &count);
+    return std::vector<int32_t>(work.begin(), work.begin() + count);
+}
+
+using nums = std::vector<int32_t>;
+
+// A loaded document from the bytes of a PDF file, released on scope exit.
+struct loaded {
+    std::string dir = make_temp_dir();
+    std::string path;
+    pdf_doc doc{};
+    int rc = -1;
+    explicit loaded(const std::string &bytes)
+    {
+        path = dir + "/in.pdf";
+        write_file(path, bytes);
+        rc = doc_load(path.c_str(), &doc);
+        EXPECT_EQ(rc, 0) << g_err;
+    }
+    ~loaded()
+    {
+        doc_free(&doc);
+        run_command("rm -rf '" + dir + "'");
+    }
+    // Writes the list to a fresh file and returns its bytes ("" on failure).
+    std::string extract(const std::vector<int> &list, const std::string &name = "out.pdf")
+    {
+        std::string out = dir + "/" + name;
+        clear_error();
+        if (!doc_extract_pages(&doc, list.data(), static_cast<int>(list.size()), out.c_str()))
+            return "";
+        EXPECT_STREQ(g_err, "");
+        return read_file(out);
+    }
+};
+
+// The expected output, assembled piece by piece with its offsets.
+struct expected_file {
+    std::string out = std::string("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n", 15);
+    std::map<int, size_t> off;
+    void obj(int num, const std::string &text)
+    {
+        off[num] = out.size();
+        out += std::to_string(num) + " 0 obj\n" + text;
+    }
+    std::string finish(int size, int root)
+    {
+        size_t x = out.size();
+        out += "xref\n0 " + std::to_string(size) + "\n0000000000 65535 f \n";
+        for (int i = 1; i < size; i++) {
+            char line[32];
+            if (off.count(i))
+                std::snprintf(line, sizeof line, "%010zu 00000 n \n", off[i]);
+            else
+                std::snprintf(line, sizeof line, "0000000000 65535 f \n");
+            out += line;
+        }
+        out += "trailer\n<< /Size " + std::to_string(size) + " /Root " + std::to_string(root) +
+               " 0 R >>\nstartxref\n" + std::to_string(x) + "\n%%EOF\n";
+        return out;
+    }
+};
+
+// Three pages under one parent; page 1 has contents; object 7 is unused.
+std::string three_pages()
+{
+    pdf_builder b;
+    b.obj(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.obj(2, "<< /Type /Pages /Kids [3 0 R 4 0 R 5 0 R] /Count 3 /MediaBox [0 0 200 200] >>");
+    b.obj(3, "<< /Type /Page /Parent 2 0 R /Contents 6 0 R >>");
+    b.obj(4, "<< /Type /Page /Parent 2 0 R >>");
+    b.obj(5, "<< /Type /Page /Parent 2 0 R >>");
+    b.stream(6, "<< >>", "BT ET");
+    b.obj(7, "<< /Unused true >>");
+    return b.finish("/Root 1 0 R");
+}
+
+}  // namespace
+
+TEST(ScanRefs, FindsReferencesWhereverDigitsStart)
+{
+    EXPECT_EQ(refs_of("1.5 0 R"), nums({5}));
+    EXPECT_EQ(refs_of("1 2 3 R"), nums({2}));
+    EXPECT_EQ(refs_of("[4 0 R 5 0 R]"), nums({4, 5}));
+    EXPECT_EQ(refs_of("/A 7 0 R/B 8 12 R>>"), nums({7, 8}));
+    EXPECT_EQ(refs_of("9 0 R"), nums({9}));  // R as the last byte
+    EXPECT_EQ(refs_of("9\t0\r\nR\x0b"), nums({9}));
+    EXPECT_EQ(refs_of("<<4 0 R>>"), nums({4}));
+}
+
+TEST(ScanRefs, RejectsWhatIsNotAReference)
+{
+    EXPECT_EQ(refs_of("5 0 Rx 6 0R 7 0 R"), nums({7}));
+    EXPECT_EQ(refs_of("5 0 R} 6 0 R)"), nums({}));
+    EXPECT_EQ(refs_of("5 0 obj"), nums({}));
+    EXPECT_EQ(refs_of("0 0 R 101 0 R 100 0 R", 100), nums({100}));
+    EXPECT_EQ(refs_of("4294967297 0 R"), nums({1}));  // wraps like every integer read
+    EXPECT_EQ(refs_of("3 0 R 3 0 R 3 1 R"), nums({3}));
+    EXPECT_EQ(refs_of("5 0 R", 4), nums({}));
+}
+
+TEST(ScanRefs, StringsHexStringsAndCommentsHideReferences)
+{
+    EXPECT_EQ(refs_of("(4 0 R) 5 0 R"), nums({5}));
+    EXPECT_EQ(refs_of("(a(4 0 R)\\) 6 0 R) 5 0 R"), nums({5}));
+    EXPECT_EQ(refs_of("<34 0 R> 5 0 R"), nums({5}));
+    EXPECT_EQ(refs_of("% 4 0 R\n5 0 R"), nums({5}));
+    EXPECT_EQ(refs_of("% 4 0 R\r5 0 R"), nums({5}));
+    EXPECT_EQ(refs_of("5 0 R % 4 0 R"), nums({5}));
+    EXPECT_EQ(refs_of("5 0 R (4 0 R"), nums({5}));
+    EXPECT_EQ(refs_of("5 0 R <4 0 R"), nums({5}));
+    EXPECT_EQ(refs_of("5 0 R <"), nums({5}));
+}
+
+TEST(ExtractPages, WritesTheClosureInIndexOrderByteForByte)
+{
+    loaded in(three_pages());
+    ASSERT_EQ(in.rc, 0);
+    expected_file e;
+    e.obj(2, "<< /Type /Pages /Kids [3 0 R 4 0 R 5 0 R] /Count 3 /MediaBox [0 0 200 200] >>\n"
+             "\nendobj\n");
+    e.obj(3, "<< /Type /Page /Contents 6 0 R /Parent 9 0 R /MediaBox [0 0 200 200] >>"
+             "\nendobj\n");
+    e.obj(4, "<< /Type /Page /Parent 2 0 R >>\n\nendobj\n");
+    e.obj(5, "<< /Type /Page /Parent 2 0 R >>\n\nendobj\n");
+    e.obj(6, "<< /Length 5 >>\nstream\nBT ET\nendstream\nendobj\n");
+    e.obj(8, "<< /Type /Catalog /Pages 9 0 R >>\nendobj\n");
+    e.obj(9, "<< /Type /Pages /Count 1 /Kids [3 0 R] >>\nendobj\n");
+    std::string want = e.finish(10, 8);
+    std::string got = in.extract({1});
+    EXPECT_EQ(got, want);
+    EXPECT_EQ(check_layout(got), "");
+}
+
+TEST(ExtractPages, RepeatedAndReorderedPages)
+{
+    loaded in(three_pages());
+    ASSERT_EQ(in.rc, 0);
+    std::string twice = in.extract({2, 2});
+    EXPECT_EQ(check_layout(twice), "");
+    EXPECT_EQ(new_kids(twice), std::vector<int>({4, 4}));
+    EXPECT_NE(twice.find("/Type /Pages /Count 2 /Kids [4 0 R 4 0 R]"), std::string::npos);
+    EXPECT_EQ(object_order(twice), std::vector<int>({2, 3, 4, 5, 6, 8, 9}));
+
+    std::string swapped = in.extract({3, 1});
+    EXPECT_EQ(new_kids(swapped), std::vector<int>({5, 3}));
+    EXPECT_EQ(object_order(swapped), std::vector<int>({2, 3, 4, 5, 6, 8, 9}));
+    EXPECT_NE(object_text(swapped, 3).find("/Parent 9 0 R"), std::string::npos);
+    EXPECT_NE(object_text(swapped, 5).find("/Parent 9 0 R"), std::string::npos);
+    EXPECT_NE(object_text(swapped, 4).find("/Parent 2 0 R"), std::string::npos);
+}
+
+TEST(ExtractPages, NumbersFollowTheHighestInputObject)
+{
+    pdf_builder b;
+    b.obj(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.obj(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    b.obj(3, "<< /Type /Page /Parent 2 0 R /Contents 4 0 R >>");
+    b.stream(4, "<< >>", "");
+    b.obj(10, "<< /Alone true >>");
+    loaded in(b.finish("/Root 1 0 R"));
+    ASSERT_EQ(in.rc, 0);
+    std::string out = in.extract({1});
+    EXPECT_EQ(check_layout(out), "");
+    EXPECT_NE(out.find("11 0 obj\n<< /Type /Catalog /Pages 12 0 R >>"), std::string::npos);
+    EXPECT_NE(out.find("xref\n0 13\n"), std::string::npos);
+    EXPECT_NE(out.find("trailer\n<< /Size 13 /Root 11 0 R >>"), std::string::npos);
+    EXPECT_EQ(object_text(out, 10), "");
+    EXPECT_EQ(object_text(out, 1), "");  // the input catalog is not referenced
+}
+
+TEST(ExtractPages, GenerationsAreWrittenAsZeroAndReferencesCopiedUnchanged)
+{
+    pdf_builder b;
+    b.obj(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.obj(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    b.obj(3, "<< /Type /Page /Parent 2 0 R /Contents 4 3 R >>");
+    b.raw("4 3 obj\n<< /Length 2 >>\nstream\nq \nendstream\nendobj\n");
+    loaded in(b.finish("/Root 1 0 R"));
+    ASSERT_EQ(in.rc, 0);
+    std::string out = in.extract({1});
+    EXPECT_EQ(check_layout(out), "");
+    EXPECT_EQ(object_text(out, 4), "4 0 obj\n<< /Length 2 >>\nstream\nq \nendstream\nendobj\n");
+    EXPECT_NE(object_text(out, 3).find("/Contents 4 3 R"), std::string::npos);
+}
+
+TEST(ExtractPages, HeaderSeparatorsMayBeAnyCWhiteSpace)
+{
+    pdf_builder b;
+    b.obj(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.obj(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    b.obj(3, "<< /Type /Page /Parent 2 0 R /Info 5 0 R /Note 6 0 R >>");
+    b.raw("5\x0b" "0\x0b" "obj (five) endobj\n");
+    b.raw("6 \x0c 0  obj\n42\nendobj\n");
+    loaded in(b.finish("/Root 1 0 R"));
+    ASSERT_EQ(in.rc, 0);
+    std::string out = in.extract({1});
+    EXPECT_EQ(object_text(out, 5), "5 0 obj\n(five) \nendobj\n");
+    EXPECT_EQ(object_text(out, 6), "6 0 obj\n42\n\nendobj\n");
+}
+
+TEST(ExtractPages, StreamGapBeforeTheKeywordIsKept)
+{
+    pdf_builder b;
+    b.obj(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.obj(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    b.obj(3, "<< /Type /Page /Parent 2 0 R /Contents 4 0 R >>");
+    b.raw("4 0 obj\n<< /Length 3 >>  \r\nstream\r\nabc\r\nendstream\nendobj\n");
+    loaded in(b.finish("/Root 1 0 R"));
+    ASSERT_EQ(in.rc, 0);
+    std::string out = in.extract({1});
+    EXPECT_EQ(object_text(out, 4),
+              "4 0 obj\n<< /Length 3 >>  \r\nstream\nabc\nendstream\nendobj\n");
+}
+
+TEST(ExtractPages, ChosenStreamPageKeepsItsData)
+{
+    pdf_builder b;
+    b.obj(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.obj(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    b.stream(3, "<< /Type /Page /Parent 2 0 R >>", "odd");
+    loaded in(b.finish("/Root 1 0 R"));
+    ASSERT_EQ(in.rc, 0);
+    std::string out = in.extract({1});
+    EXPECT_EQ(object_text(out, 3),
+              "3 0 obj\n<< /Length 3 /Type /Page /Parent 5 0 R /MediaBox [0 0 612 792] >>"
+              "\nstream\nodd\nendstream\nendobj\n");
+}
+
+TEST(ExtractPages, InheritedInlineResourcesBringTheirObjects)
+{
+    // The page has no /Parent, so only its inherited resources text leads
+    // to the font.
+    pdf_builder b;
+    b.obj(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.obj(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 /Resources << /Font << /F1 5 0 R >> >> "
+             ">>");
+    b.obj(3, "<< /Type /Page /Contents 4 0 R >>");
+    b.stream(4, "<< >>", "BT /F1 20 Tf 10 10 Td (x) Tj ET");
+    b.obj(5, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+    loaded in(b.finish("/Root 1 0 R"));
+    ASSERT_EQ(in.rc, 0);
+    std::string out = in.extract({1});
+    EXPECT_EQ(check_layout(out), "");
+    EXPECT_NE(object_text(out, 3).find("/Resources << /Font << /F1 5 0 R >> >> >>"),
+              std::string::npos);
+    EXPECT_NE(object_text(out, 5).find("/BaseFont /Helvetica"), std::string::npos);
+    EXPECT_EQ(object_text(out, 2), "");
+}
+
+TEST(ExtractPages, APageObjectListedTwiceUsesTheFirstListEntry)
+{
+    pdf_builder b;
+    b.obj(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.obj(2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 >>");
+    b.obj(3, "<< /Type /Pages /Kids [5 0 R] /Count 1 /Rotate 90 >>");
+    b.obj(4, "<< /Type /Pages /Kids [5 0 R] /Count 1 >>");
+    b.obj(5, "<< /Type /Page /Parent 3 0 R >>");
+    loaded in(b.finish("/Root 1 0 R"));
+    ASSERT_EQ(in.rc, 0);
+    ASSERT_EQ(in.doc.pages.count, 2);
+    std::string plain = in.extract({2, 1});
+    EXPECT_EQ(object_text(plain, 5),
+              "5 0 obj\n<< /Type /Page /Parent 7 0 R /MediaBox [0 0 612 792] >>\nendobj\n");
+    EXPECT_EQ(new_kids(plain), std::vector<int>({5, 5}));
+    std::string turned = in.extract({1, 2});
+    EXPECT_EQ(object_text(turned, 5), "5 0 obj\n<< /Type /Page /Parent 7 0 R /MediaBox [0 0 612 "
+                                      "792] /Rotate 90 >>\nendobj\n");
+}
+
+TEST(ExtractPages, ArgumentChecksInOrderAndNoFileOnFailure)
+{
+    loaded in(three_pages());
+    ASSERT_EQ(in.rc, 0);
+    std::string out = in.dir + "/out.pdf";
+    int none[1] = {1};
+    EXPECT_EQ(doc_extract_pages(&in.doc, none, 0, ""), 0);
+    EXPECT_STREQ(g_err, "NULL or empty output path");
+    EXPECT_EQ(doc_extract_pages(&in.doc, none, 1, nullptr), 0);
+    EXPECT_STREQ(g_err, "NULL or empty output path");
+    EXPECT_EQ(doc_extract_pages(&in.doc, none, 0, out.c_str()), 0);
+    EXPECT_STREQ(g_err, "Page count must be > 0");
+    EXPECT_EQ(doc_extract_pages(&in.doc, none, -3, out.c_str()), 0);
+    EXPECT_STREQ(g_err, "Page count must be > 0");
+    int zero[2] = {1, 0};
+    EXPECT_EQ(doc_extract_pages(&in.doc, zero, 2, out.c_str()), 0);
+    EXPECT_STREQ(g_err, "Page index 0 out of range (1..3)");
+    int past[3] = {4, 0, 1};
+    EXPECT_EQ(doc_extract_pages(&in.doc, past, 3, out.c_str()), 0);
+    EXPECT_STREQ(g_err, "Page index 4 out of range (1..3)");
+    EXPECT_FALSE(file_exists(out));
+
+    write_file(out, "keep");
+    EXPECT_EQ(doc_extract_pages(&in.doc, past, 1, out.c_str()), 0);
+    EXPECT_EQ(read_file(out), "keep");
+
+    std::string missing = in.dir + "/no/such/dir/out.pdf";
+    EXPECT_EQ(doc_extract_pages(&in.doc, none, 1, missing.c_str()), 0);
+    EXPECT_EQ(std::string(g_err), "Cannot open output file '" + missing + "' for writing");
+}
+
+TEST(ExtractPages, AFullDiskIsAWriteError)
+{
+    if (!file_exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    // Small: the bytes sit in the stdio buffer and the failure shows on close.
+    loaded small(three_pages());
+    ASSERT_EQ(small.rc, 0);
+    int one[1] = {1};
+    EXPECT_EQ(doc_extract_pages(&small.doc, one, 1, "/dev/full"), 0);
+    EXPECT_STREQ(g_err, "Write error while saving to '/dev/full'");
+
+    // Large: the write call itself comes back short.
+    pdf_builder b;
+    b.obj(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.obj(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    b.obj(3, "<< /Type /Page /Parent 2 0 R /Contents 4 0 R >>");
+    b.stream(4, "<< >>", std::string(300000, ' '));
+    loaded large(b.finish("/Root 1 0 R"));
+    ASSERT_EQ(large.rc, 0);
+    EXPECT_EQ(doc_extract_pages(&large.doc, one, 1, "/dev/full"), 0);
+    EXPECT_STREQ(g_err, "Write error while saving to '/dev/full'");
+}
+
+TEST(ExtractPages, OutputsReachingTheOffsetLimitAreRefused)
+{
+    loaded in(three_pages());
+    ASSERT_EQ(in.rc, 0);
+    std::string full = in.extract({1});
+    size_t xref = full.rfind("xref\n0 ");
+    std::string out = in.dir + "/limited.pdf";
+    int one[1] = {1};
+    extract_ctx ctx;
+    extract_ctx_init(&ctx, &in.doc, 0);
+    EXPECT_EQ(ctx.pos_limit, UINT64_C(2147483648));
+    // The cross-reference table would start exactly at the limit.
+    ctx.pos_limit = xref;
+    EXPECT_EQ(extract_pages_with(&ctx, one, 1, out.c_str()), 0);
+    EXPECT_EQ(std::string(g_err),
+              "Output too large for a PDF 1.4 file (2 GiB or more): '" + out + "'");
+    EXPECT_FALSE(file_exists(out));
+    ctx.pos_limit = 100;
+    EXPECT_EQ(extract_pages_with(&ctx, one, 1, out.c_str()), 0);
+    EXPECT_FALSE(file_exists(out));
+    ctx.pos_limit = xref + 1;
+    EXPECT_EQ(extract_pages_with(&ctx, one, 1, out.c_str()), 1);
+    EXPECT_EQ(read_file(out), full);
+    extract_ctx_free(&ctx);
+}
+
+TEST(ExtractPages, SharedContextWritesWhatSingleCallsWrite)
+{
+    loaded in(simple_pdf(7));
+    ASSERT_EQ(in.rc, 0);
+    extract_ctx ctx;
+    extract_ctx_init(&ctx, &in.doc, 1);
+    std::vector<std::vector<int>> lists = {{1}, {7}, {3, 4, 5}, {2, 2, 6}, {7, 1}, {4}};
+    for (size_t k = 0; k < lists.size(); k++) {
+        std::string name = "shared" + std::to_string(k) + ".pdf";
+        std::string path = in.dir + "/" + name;
+        ASSERT_EQ(extract_pages_with(&ctx, lists[k].data(), static_cast<int>(lists[k].size()),
+                                     path.c_str()),
+                  1);
+        EXPECT_EQ(read_file(path), in.extract(lists[k], "single.pdf")) << k;
+    }
+    extract_ctx_free(&ctx);
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+#define UNDER_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define UNDER_ASAN 1
+#endif
+#endif
+
+// The sanitizer reserves its shadow memory up front, so the address space
+// cannot be capped under it.
+#if !defined(UNDER_ASAN)
+TEST(ExtractPages, RunningOutOfMemoryWhileAssemblingWritesNoFile)
+{
+    // A content stream of 40 MB makes the output buffer grow to 64 MiB;
+    // with the address space capped a little above what is in use (the
+    // heap's slack from earlier tests included), the first block is
+    // obtained and a later growth fails.
+    pdf_builder b;
+    b.obj(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.obj(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    b.obj(3, "<< /Type /Page /Parent 2 0 R /Contents 4 0 R >>");
+    b.stream(4, "<< >>", std::string(40000000, '%'));
+    loaded in(b.finish("/Root 1 0 R"));
+    ASSERT_EQ(in.rc, 0);
+    std::string out = in.dir + "/oom.pdf";
+    std::fflush(nullptr);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        long pages = 0;
+        FILE *statm = std::fopen("/proc/self/statm", "r");
+        if (!statm || std::fscanf(statm, "%ld", &pages) != 1)
+            _exit(3);
+        std::fclose(statm);
+        rlim_t cap = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) +
+                     (8u << 20);
+        struct rlimit lim = {cap, cap};
+        if (setrlimit(RLIMIT_AS, &lim) != 0)
+            _exit(3);
+        int one[1] = {1};
+        int r = doc_extract_pages(&in.doc, one, 1, out.c_str());
+        _exit(r == 0 && std::strcmp(g_err, "Out of memory") == 0 ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 3)
+        GTEST_SKIP() << "cannot cap the address space here";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_FALSE(file_exists(out));
+}
+#endif
