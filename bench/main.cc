@@ -55,6 +55,7 @@ int main(int argc, char **argv)
         bench_load();
     if (wanted("split"))
         bench_split();
-    std::system(("rm -rf '" + bench_dir() + "'").c_str());
+    if (!std::getenv("ROREZIDE_BENCH_KEEP"))
+        std::system(("rm -rf '" + bench_dir() + "'").c_str());
     return 0;
 }

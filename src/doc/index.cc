@@ -184,8 +184,7 @@ int32_t num_order_first(const num_order *o, const objvec *objs, int32_t num)
 struct extent_ctx {
     num_order order;
     int32_t order_built;
-    occ_list endstream;
-    int32_t endstream_built;
+    occ_search endstream;
 };
 
 // The length an indirect /Length names: the integer that is the whole body
@@ -265,11 +264,7 @@ int32_t stream_data_end(pdf_doc *doc, extent_ctx *ctx, int32_t data_off, int32_t
                 return static_cast<int32_t>(e);
         }
     }
-    if (!ctx->endstream_built) {
-        occ_build_kw(&ctx->endstream, data, size, "endstream");
-        ctx->endstream_built = 1;
-    }
-    int32_t k = occ_find_kw(&ctx->endstream, data, size, data_off, "endstream");
+    int32_t k = occ_find_kw(&ctx->endstream, data_off);
     return k < 0 ? size : k;
 }
 
@@ -294,6 +289,7 @@ int32_t stream_data_start(const unsigned char *data, int32_t size, int32_t dict_
 void index_stream_extents(pdf_doc *doc)
 {
     extent_ctx ctx{};
+    occ_init_kw(&ctx.endstream, doc->data, doc->size, "endstream");
     for (int32_t i = 0; i < doc->objs.count; i++) {
         obj_entry *e = &doc->objs.items[i];
         if (!e->has_stream)
@@ -308,12 +304,12 @@ void index_stream_extents(pdf_doc *doc)
 
 void index_object_ends(pdf_doc *doc)
 {
-    occ_list endobj;
-    occ_build_kw(&endobj, doc->data, doc->size, "endobj");
+    occ_search endobj;
+    occ_init_kw(&endobj, doc->data, doc->size, "endobj");
     for (int32_t i = 0; i < doc->objs.count; i++) {
         obj_entry *e = &doc->objs.items[i];
         int32_t start = e->has_stream ? e->data_end : e->dict_off >= 0 ? e->dict_off : e->obj_off;
-        int32_t k = occ_find_kw(&endobj, doc->data, doc->size, start, "endobj");
+        int32_t k = occ_find_kw(&endobj, start);
         e->endobj_off = k < 0 ? doc->size : k;
     }
     occ_free(&endobj);

@@ -365,15 +365,14 @@ int32_t choose_catalog(const pdf_doc *doc)
         if (i >= 0)
             return i;
     }
-    occ_list catalog;
-    occ_build_name(&catalog, doc->data, doc->size, "Catalog");
+    occ_search catalog;
+    occ_init_name(&catalog, doc->data, doc->size, "Catalog");
     int32_t found = -1;
     for (int32_t i = 0; i < doc->objs.count && found < 0; i++) {
         const obj_entry &e = doc->objs.items[i];
         text_range r = obj_text_range(doc->data, doc->size, e);
         int32_t hit = e.compressed ? find_name(r.buf, r.end, r.start, r.end, "Catalog")
-                                   : occ_find_name(&catalog, r.buf, doc->size, r.start, r.end,
-                                                   "Catalog");
+                                   : occ_find_name(&catalog, r.start, r.end);
         if (hit >= 0)
             found = i;
     }

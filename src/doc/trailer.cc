@@ -20,12 +20,12 @@ constexpr int SECTION_BUDGET = 64;
 constexpr int32_t XREF_STREAM_WINDOW = 512;
 constexpr int32_t STARTXREF_TAIL = 2048;
 
-// Searches repeated for every trailer of the file, answered from
-// occurrence lists so that files with many trailers stay linear.
+// Searches repeated for every trailer of the file; files with thousands of
+// trailers must not cost thousands of passes.
 struct trailer_ctx {
-    occ_list startxref;
-    occ_list root;
-    occ_list encrypt;
+    occ_search startxref;
+    occ_search root;
+    occ_search encrypt;
 };
 
 // Position of the last "startxref" lying wholly within the final 2,048
@@ -48,33 +48,33 @@ int32_t int_after(const unsigned char *data, int32_t size, int32_t after, int32_
 }
 
 // The next "startxref" at or after from, or the file size.
-int32_t window_end(const trailer_ctx *ctx, const unsigned char *data, int32_t size, int32_t from)
+int32_t window_end(trailer_ctx *ctx, int32_t size, int32_t from)
 {
-    int32_t b = occ_find_kw(&ctx->startxref, data, size, from, "startxref");
+    int32_t b = occ_find_kw(&ctx->startxref, from);
     return b <= 0 ? size : b;
 }
 
 // Reads the trailer dictionary after the "trailer" keyword at pos. Its window
 // runs from the first '<' to the next "startxref", not to the matching
 // ">>": damaged trailers are read as far as their names can be found.
-void parse_trailer_dict(const trailer_ctx *ctx, const unsigned char *data, int32_t size,
+void parse_trailer_dict(trailer_ctx *ctx, const unsigned char *data, int32_t size,
                         int32_t pos, pdf_doc *doc)
 {
     int32_t s = skip_pdf_space(data, pos + 7, size);
     if (s >= size)
         return;
-    int32_t b = window_end(ctx, data, size, s);
+    int32_t b = window_end(ctx, size, s);
     if (b <= s || data[s] != '<')
         return;
-    for (int32_t r = occ_find_name(&ctx->root, data, size, s, b, "Root"); r >= 0;
-         r = occ_find_name(&ctx->root, data, size, r + 1, b, "Root")) {
+    for (int32_t r = occ_find_name(&ctx->root, s, b); r >= 0;
+         r = occ_find_name(&ctx->root, r + 1, b)) {
         int32_t v = int_after(data, size, r + 5, b);
         if (v >= 0) {
             doc->root_num = v;
             break;
         }
     }
-    if (occ_find_name(&ctx->encrypt, data, size, s, b, "Encrypt") >= 0)
+    if (occ_find_name(&ctx->encrypt, s, b) >= 0)
         doc->encrypted = 1;
 }
 
@@ -96,7 +96,7 @@ int32_t find_trailer_from(const unsigned char *data, int32_t size, int32_t x)
 // A classic section at x: reads its trailer and returns the /Prev offset,
 // -1 when the walk ends here, or -2 when x holds no trailer after all and
 // must be read as a cross-reference stream.
-int32_t walk_classic_section(const trailer_ctx *ctx, const unsigned char *data, int32_t size,
+int32_t walk_classic_section(trailer_ctx *ctx, const unsigned char *data, int32_t size,
                              int32_t x, pdf_doc *doc)
 {
     int32_t t = find_trailer_from(data, size, x);
@@ -104,7 +104,7 @@ int32_t walk_classic_section(const trailer_ctx *ctx, const unsigned char *data, 
         return -2;
     parse_trailer_dict(ctx, data, size, t, doc);
     int32_t u = skip_pdf_space(data, t + 7, size);
-    int32_t b = window_end(ctx, data, size, u);
+    int32_t b = window_end(ctx, size, u);
     int32_t prev = find_name(data, size, u, b, "Prev");
     if (prev < 0)
         return -1;
@@ -132,7 +132,7 @@ int32_t walk_xref_stream(const unsigned char *data, int32_t size, int32_t x, pdf
     return int_after(data, size, prev + 5, w);
 }
 
-void walk_sections(const trailer_ctx *ctx, const unsigned char *data, int32_t size,
+void walk_sections(trailer_ctx *ctx, const unsigned char *data, int32_t size,
                    int32_t x, pdf_doc *doc)
 {
     for (int budget = SECTION_BUDGET; budget > 0; budget--) {
@@ -149,7 +149,7 @@ void walk_sections(const trailer_ctx *ctx, const unsigned char *data, int32_t si
 
 // Every classic trailer of the file, in file order, until one declares
 // /Encrypt.
-void read_all_trailers(const trailer_ctx *ctx, const unsigned char *data, int32_t size,
+void read_all_trailers(trailer_ctx *ctx, const unsigned char *data, int32_t size,
                        pdf_doc *doc)
 {
     for (int32_t t = find_kw(data, size, 0, "trailer"); t >= 0 && !doc->encrypted;
@@ -167,9 +167,9 @@ void trailer_read_chain(pdf_doc *doc)
     if (sx < 0)
         return;
     trailer_ctx ctx;
-    occ_build_kw(&ctx.startxref, data, size, "startxref");
-    occ_build_name(&ctx.root, data, size, "Root");
-    occ_build_name(&ctx.encrypt, data, size, "Encrypt");
+    occ_init_kw(&ctx.startxref, data, size, "startxref");
+    occ_init_name(&ctx.root, data, size, "Root");
+    occ_init_name(&ctx.encrypt, data, size, "Encrypt");
     int32_t first = int_after(data, size, sx + 9, size);
     if (first >= 0 && first < size)
         walk_sections(&ctx, data, size, first, doc);

@@ -7,101 +7,121 @@
 
 namespace {
 
-bool occ_push(occ_list *list, int32_t p)
-{
-    if (list->count == list->cap) {
-        int32_t cap = list->cap == 0 ? 256 : list->cap * 2;
-        if (list->cap > INT32_MAX / 2)
-            return false;
-        void *grown = std::realloc(list->pos, static_cast<size_t>(cap) * sizeof(int32_t));
-        if (!grown)
-            return false;
-        list->pos = static_cast<int32_t *>(grown);
-        list->cap = cap;
-    }
-    list->pos[list->count++] = p;
-    return true;
-}
+constexpr int64_t OCC_ALLOWANCE_SLACK = 1 << 20;
 
 // First listed position at or after from, or -1.
-int32_t occ_next(const occ_list *list, int32_t from)
+int32_t occ_next(const occ_search *s, int32_t from)
 {
-    int32_t lo = 0, hi = list->count;
+    int32_t lo = 0, hi = s->count;
     while (lo < hi) {
         int32_t mid = lo + (hi - lo) / 2;
-        if (list->pos[mid] < from)
+        if (s->pos[mid] < from)
             lo = mid + 1;
         else
             hi = mid;
     }
-    return lo < list->count ? list->pos[lo] : -1;
+    return lo < s->count ? s->pos[lo] : -1;
 }
 
-void occ_abandon(occ_list *list)
+int32_t occ_direct(const occ_search *s, int32_t start, int32_t end)
 {
-    occ_free(list);
+    return s->is_name ? find_name(s->buf, s->size, start, end, s->word)
+                      : find_kw(s->buf, s->size, start, s->word);
+}
+
+// One pass over the buffer listing every occurrence; the list's limit is the
+// end of the buffer. Stays unbuilt (direct searches go on) without memory.
+void occ_build(occ_search *s)
+{
+    int32_t cap = 0;
+    for (int32_t p = occ_direct(s, 0, s->size); p >= 0; p = occ_direct(s, p + 1, s->size)) {
+        if (s->count == cap) {
+            if (cap > INT32_MAX / 2) {
+                occ_free(s);
+                return;
+            }
+            cap = cap == 0 ? 256 : cap * 2;
+            void *grown = std::realloc(s->pos, static_cast<size_t>(cap) * sizeof(int32_t));
+            if (!grown) {
+                occ_free(s);
+                return;
+            }
+            s->pos = static_cast<int32_t *>(grown);
+        }
+        s->pos[s->count++] = p;
+    }
+    s->built = 1;
+}
+
+// Direct search, counting what it scanned; builds the list once the
+// allowance is spent.
+int32_t occ_scan(occ_search *s, int32_t start, int32_t end)
+{
+    int32_t hit = occ_direct(s, start, end);
+    if (start >= 0 && s->allowance >= 0) {
+        int32_t stop = hit >= 0 ? hit : (end < s->size ? end : s->size);
+        s->allowance -= stop > start ? stop - start : 0;
+        if (s->allowance < 0)
+            occ_build(s);
+    }
+    return hit;
+}
+
+void occ_init(occ_search *s, const unsigned char *buf, int32_t size, const char *word, int is_name)
+{
+    std::memset(s, 0, sizeof *s);
+    s->buf = buf;
+    s->size = size;
+    s->word = word;
+    s->is_name = is_name;
+    s->allowance = 2 * static_cast<int64_t>(size) + OCC_ALLOWANCE_SLACK;
 }
 
 }  // namespace
 
-void occ_build_kw(occ_list *list, const unsigned char *buf, int32_t size, const char *kw)
+void occ_init_kw(occ_search *s, const unsigned char *buf, int32_t size, const char *kw)
 {
-    std::memset(list, 0, sizeof *list);
-    for (int32_t p = find_kw(buf, size, 0, kw); p >= 0; p = find_kw(buf, size, p + 1, kw)) {
-        if (!occ_push(list, p)) {
-            occ_abandon(list);
-            return;
-        }
-    }
-    list->built = 1;
+    occ_init(s, buf, size, kw, 0);
 }
 
-void occ_build_name(occ_list *list, const unsigned char *buf, int32_t size, const char *name)
+void occ_init_name(occ_search *s, const unsigned char *buf, int32_t size, const char *name)
 {
-    std::memset(list, 0, sizeof *list);
-    for (int32_t p = find_name(buf, size, 0, size, name); p >= 0;
-         p = find_name(buf, size, p + 1, size, name)) {
-        if (!occ_push(list, p)) {
-            occ_abandon(list);
-            return;
-        }
-    }
-    list->built = 1;
+    occ_init(s, buf, size, name, 1);
 }
 
-void occ_free(occ_list *list)
+void occ_free(occ_search *s)
 {
-    std::free(list->pos);
-    std::memset(list, 0, sizeof *list);
+    std::free(s->pos);
+    s->pos = nullptr;
+    s->count = 0;
+    s->built = 0;
 }
 
-int32_t occ_find_kw(const occ_list *list, const unsigned char *buf, int32_t size,
-                    int32_t start, const char *kw)
+int32_t occ_find_kw(occ_search *s, int32_t start)
 {
-    if (!list->built)
-        return find_kw(buf, size, start, kw);
-    if (start < 0 || kw[0] == '\0')
+    if (!s->built)
+        return occ_scan(s, start, s->size);
+    if (start < 0 || s->word[0] == '\0')
         return -1;
-    return occ_next(list, start);
+    return occ_next(s, start);
 }
 
-int32_t occ_find_name(const occ_list *list, const unsigned char *buf, int32_t size,
-                      int32_t start, int32_t end, const char *name)
+int32_t occ_find_name(occ_search *s, int32_t start, int32_t end)
 {
-    if (!list->built)
-        return find_name(buf, size, start, end, name);
-    int32_t limit = end < size ? end : size;
-    int32_t n = static_cast<int32_t>(std::strlen(name));
+    if (!s->built)
+        return occ_scan(s, start, end);
+    int32_t limit = end < s->size ? end : s->size;
+    int32_t n = static_cast<int32_t>(std::strlen(s->word));
     if (start < 0 || static_cast<int64_t>(start) + n + 1 > limit)
         return -1;
     int32_t last = limit - n - 1;  // last slash position that fits below the limit
-    int32_t hit = occ_next(list, start);
+    int32_t hit = occ_next(s, start);
     if (hit > last)
         hit = -1;
     // A token cut by a limit below the buffer's end ends there even when a
     // name character follows it; the list, made with the buffer's end as
     // limit, does not hold that one position.
-    if (hit < 0 && limit < size && find_name(buf, limit, last, limit, name) == last)
+    if (hit < 0 && limit < s->size && find_name(s->buf, limit, last, limit, s->word) == last)
         hit = last;
     return hit;
 }

@@ -25,6 +25,56 @@ int32_t find_byte(const unsigned char *buf, int32_t from, int32_t limit, unsigne
     return hit ? static_cast<int32_t>(static_cast<const unsigned char *>(hit) - buf) : -1;
 }
 
+// How often a byte turns up in PDF text, roughly: white space, digits and
+// the letters of common words and operators are frequent; capitals (other
+// than the R of references and the T of text operators) and rare letters
+// are not. Only the order matters.
+constexpr int byte_commonness(unsigned char c)
+{
+    if (c == ' ' || c == '\n' || c == '\r' || is_digit(c))
+        return 9;
+    for (const char *p = "etaoinsrhldcu/R<>[]()T."; *p; p++)
+        if (c == static_cast<unsigned char>(*p))
+            return 8;
+    for (const char *p = "mfpgwybvkJ"; *p; p++)
+        if (c == static_cast<unsigned char>(*p))
+            return 5;
+    return 2;
+}
+
+// Index of the pattern's least common byte: the one memchr looks for.
+int32_t rare_index(const char *pat, int32_t n)
+{
+    int32_t best = 0;
+    for (int32_t i = 1; i < n; i++)
+        if (byte_commonness(static_cast<unsigned char>(pat[i])) <
+            byte_commonness(static_cast<unsigned char>(pat[best])))
+            best = i;
+    return best;
+}
+
+// First position p in [from, last] where the n bytes of pat stand, or -1.
+// Candidates come from memchr over the pattern's rarest byte, so long runs
+// of text cost one library call rather than one comparison per byte.
+int32_t find_bytes(const unsigned char *buf, int32_t from, int32_t last, const char *pat, int32_t n)
+{
+    if (from > last)
+        return -1;
+    int32_t k = rare_index(pat, n);
+    unsigned char rare = static_cast<unsigned char>(pat[k]);
+    for (int32_t q = from + k; q <= last + k;) {
+        const void *hit = std::memchr(buf + q, rare, static_cast<size_t>(last + k - q + 1));
+        if (!hit)
+            return -1;
+        int32_t p = static_cast<int32_t>(static_cast<const unsigned char *>(hit) - buf) - k;
+        if (buf[p] == static_cast<unsigned char>(pat[0]) &&
+            std::memcmp(buf + p, pat, static_cast<size_t>(n)) == 0)
+            return p;
+        q = p + k + 1;
+    }
+    return -1;
+}
+
 // Position just after the first LF or CR in buf[from, limit), or -1: the end
 // of a comment.
 int32_t skip_comment(const unsigned char *buf, int32_t from, int32_t limit)
@@ -113,12 +163,8 @@ int32_t find_kw(const unsigned char *buf, int32_t end, int32_t start, const char
     if (n == 0 || start < 0)
         return -1;
     int32_t last = end - n;  // last position the keyword fits at
-    for (int32_t p = start; p <= last; p++) {
-        p = find_byte(buf, p, last + 1, static_cast<unsigned char>(kw[0]));
-        if (p < 0)
-            return -1;
-        if (std::memcmp(buf + p, kw, static_cast<size_t>(n)) != 0)
-            continue;
+    for (int32_t p = find_bytes(buf, start, last, kw, n); p >= 0;
+         p = find_bytes(buf, p + 1, last, kw, n)) {
         if (p > 0 && is_name_char(buf[p - 1]))
             continue;
         if (p + n == end || !is_name_char(buf[p + n]))
@@ -135,14 +181,12 @@ int32_t find_name(const unsigned char *buf, int32_t len, int32_t start, int32_t 
     if (start < 0 || static_cast<int64_t>(start) + n + 1 > limit)
         return -1;
     int32_t last = limit - n - 1;  // last position the slash can stand at
-    for (int32_t p = start; p <= last; p++) {
-        p = find_byte(buf, p, last + 1, '/');
-        if (p < 0)
-            return -1;
-        if (std::memcmp(buf + p + 1, name, static_cast<size_t>(n)) != 0)
+    for (int32_t p = find_bytes(buf, start + 1, last + 1, name, n); p >= 0;
+         p = find_bytes(buf, p + 1, last + 1, name, n)) {
+        if (buf[p - 1] != '/')
             continue;
-        if (p + 1 + n == limit || !is_name_char(buf[p + 1 + n]))
-            return p;
+        if (p + n == limit || !is_name_char(buf[p + n]))
+            return p - 1;
     }
     return -1;
 }
