@@ -43,6 +43,29 @@ struct node_attrs {
     char *owned_text;
 };
 
+enum { RES_INHERIT = 0, RES_REF = 1, RES_INLINE = 2 };
+
+// What a node states itself, before inheritance. A page object listed many
+// times in /Kids arrays is read once.
+struct node_own {
+    int8_t read;
+    int8_t kind;  // obj_type
+    int8_t has_media;
+    int8_t has_crop;
+    int8_t has_rotate;
+    int8_t res_kind;
+    int32_t rotate;  // 0..359 when has_rotate
+    int32_t res_num;
+    int32_t res_off;  // inline resources: position and length in the range's buffer
+    int32_t res_len;
+    double media[4];
+    double crop[4];
+};
+
+// The names every node is searched for, by index into walk_ctx::names.
+enum { NAME_MEDIABOX, NAME_CROPBOX, NAME_ROTATE, NAME_RESOURCES, NAME_KIDS, NAME_COUNT };
+const char *const NODE_NAMES[NAME_COUNT] = {"MediaBox", "CropBox", "Rotate", "Resources", "Kids"};
+
 // One pages node on the walk stack with the kids still to walk.
 struct walk_frame {
     node_attrs attrs;
@@ -60,59 +83,85 @@ struct walk_stack {
 struct walk_ctx {
     pdf_doc *doc;
     unsigned char *visited;  // one flag per object number, set for pages nodes
+    node_own *own;           // per index entry, or null without memory
     walk_stack stack;
+    // Name searches over the file image. Objects whose "endobj" is missing
+    // reach to the end of the file, and each search over such a range would
+    // scan it to the end again.
+    occ_search names[NAME_COUNT];
+    int64_t text_budget;
+    int32_t out_of_memory;
 };
 
-char *copy_text(const char *src, int32_t len)
+constexpr int64_t TEXT_BUDGET_BASE = int64_t(256) << 20;
+constexpr int64_t TEXT_BUDGET_FACTOR = 16;
+
+// A NUL-terminated copy of a resources text. Every page entry owns one, so
+// a hostile file could list a page with a huge inline dictionary a million
+// times; the copies of one load may hold at most TEXT_BUDGET_BASE plus
+// TEXT_BUDGET_FACTOR times the file size in all. A copy that cannot be made
+// fails the load as out of memory rather than leaving a page without the
+// resources it renders with.
+char *walk_copy(walk_ctx *w, const char *src, int32_t len)
 {
-    char *t = static_cast<char *>(std::malloc(static_cast<size_t>(len) + 1));
-    if (!t)
+    char *t = nullptr;
+    if (len < w->text_budget)
+        t = static_cast<char *>(std::malloc(static_cast<size_t>(len) + 1));
+    if (!t) {
+        w->out_of_memory = 1;
         return nullptr;
+    }
+    w->text_budget -= len;
     std::memcpy(t, src, static_cast<size_t>(len));
     t[len] = '\0';
     return t;
 }
 
-void read_boxes(const text_range &r, const node_attrs &in, node_attrs *out)
+// Position of the first /name in the node's range, or -1.
+int32_t node_find(walk_ctx *w, const obj_entry &e, const text_range &r, int name)
 {
-    out->has_media = parse_box(r.buf, r.end, r.start, "MediaBox", out->media);
-    if (!out->has_media && in.has_media) {
-        std::memcpy(out->media, in.media, sizeof out->media);
-        out->has_media = 1;
-    }
-    out->has_crop = parse_box(r.buf, r.end, r.start, "CropBox", out->crop);
-    if (!out->has_crop && in.has_crop) {
-        std::memcpy(out->crop, in.crop, sizeof out->crop);
-        out->has_crop = 1;
-    }
+    if (e.compressed)
+        return find_name(r.buf, r.end, r.start, r.end, NODE_NAMES[name]);
+    return occ_find_name(&w->names[name], r.start, r.end);
 }
 
-int32_t read_rotate(const text_range &r, int32_t inherited)
+// Just past the name found at pos.
+int32_t after_name(int32_t pos, int name)
 {
-    int32_t pos = find_name(r.buf, r.end, r.start, r.end, "Rotate");
+    return pos + 1 + static_cast<int32_t>(std::strlen(NODE_NAMES[name]));
+}
+
+void read_own_boxes(walk_ctx *w, const obj_entry &e, const text_range &r, node_own *o)
+{
+    int32_t m = node_find(w, e, r, NAME_MEDIABOX);
+    o->has_media = m >= 0 && parse_box_after(r.buf, r.end, after_name(m, NAME_MEDIABOX), o->media);
+    int32_t c = node_find(w, e, r, NAME_CROPBOX);
+    o->has_crop = c >= 0 && parse_box_after(r.buf, r.end, after_name(c, NAME_CROPBOX), o->crop);
+}
+
+void read_own_rotate(walk_ctx *w, const obj_entry &e, const text_range &r, node_own *o)
+{
+    int32_t pos = node_find(w, e, r, NAME_ROTATE);
     if (pos < 0)
-        return inherited;
-    int32_t c = skip_pdf_space(r.buf, pos + 7, r.end);
+        return;
+    int32_t c = skip_pdf_space(r.buf, after_name(pos, NAME_ROTATE), r.end);
     int32_t before = c;
     int32_t v = parse_int_at(r.buf, r.end, &c);
     if (c == before)
-        return inherited;
-    return ((v % 360) + 360) % 360;
+        return;
+    o->has_rotate = 1;
+    o->rotate = ((v % 360) + 360) % 360;
 }
 
 // The node's own /Resources: a reference "N G R" (or "N R"), or an inline
-// dictionary copied from its "<<" through its ">>". Anything else, or none,
+// dictionary from its "<<" through its ">>". Anything else, or none,
 // inherits.
-void read_resources(const text_range &r, const node_attrs &in, node_attrs *out)
+void read_own_resources(walk_ctx *w, const obj_entry &e, const text_range &r, node_own *o)
 {
-    out->res_num = in.res_num;
-    out->res_text = in.res_text;
-    out->res_len = in.res_len;
-    out->owned_text = nullptr;
-    int32_t pos = find_name(r.buf, r.end, r.start, r.end, "Resources");
+    int32_t pos = node_find(w, e, r, NAME_RESOURCES);
     if (pos < 0)
         return;
-    int32_t p = skip_pdf_space(r.buf, pos + 10, r.end);
+    int32_t p = skip_pdf_space(r.buf, after_name(pos, NAME_RESOURCES), r.end);
     if (p >= r.end)
         return;
     if (is_digit(r.buf[p])) {
@@ -124,9 +173,8 @@ void read_resources(const text_range &r, const node_attrs &in, node_attrs *out)
             c = skip_pdf_space(r.buf, c, r.end);
         }
         if (c < r.end && r.buf[c] == 'R') {
-            out->res_num = num;
-            out->res_text = nullptr;
-            out->res_len = 0;
+            o->res_kind = RES_REF;
+            o->res_num = num;
         }
         return;
     }
@@ -134,21 +182,63 @@ void read_resources(const text_range &r, const node_attrs &in, node_attrs *out)
         int32_t close = find_dict_close(r.buf, r.end, p, r.end);
         if (close < 0)
             return;
-        int32_t len = close + 2 - p;
-        char *text = copy_text(reinterpret_cast<const char *>(r.buf + p), len);
-        if (!text)
-            return;
-        out->res_num = -1;
-        out->res_text = text;
-        out->res_len = len;
-        out->owned_text = text;
+        o->res_kind = RES_INLINE;
+        o->res_off = p;
+        o->res_len = close + 2 - p;
     }
+}
+
+// Reads (or recalls) what the entry at idx states itself.
+const node_own *read_own(walk_ctx *w, int32_t idx, node_own *scratch)
+{
+    node_own *o = w->own ? &w->own[idx] : scratch;
+    if (w->own && o->read)
+        return o;
+    const pdf_doc *doc = w->doc;
+    const obj_entry &e = doc->objs.items[idx];
+    text_range r = obj_text_range(doc->data, doc->size, e);
+    std::memset(o, 0, sizeof *o);
+    o->kind = static_cast<int8_t>(obj_type(doc->data, doc->size, e));
+    read_own_boxes(w, e, r, o);
+    read_own_rotate(w, e, r, o);
+    read_own_resources(w, e, r, o);
+    o->read = 1;
+    return o;
+}
+
+// The node's effective attributes: its own where it states them, else the
+// inherited ones. An own inline dictionary is copied.
+node_attrs apply_inheritance(walk_ctx *w, const node_own &o, const text_range &r,
+                              const node_attrs &in)
+{
+    node_attrs a{};
+    a.has_media = o.has_media || in.has_media;
+    std::memcpy(a.media, o.has_media ? o.media : in.media, sizeof a.media);
+    a.has_crop = o.has_crop || in.has_crop;
+    std::memcpy(a.crop, o.has_crop ? o.crop : in.crop, sizeof a.crop);
+    a.rotate = o.has_rotate ? o.rotate : in.rotate;
+    a.res_num = in.res_num;
+    a.res_text = in.res_text;
+    a.res_len = in.res_len;
+    if (o.res_kind == RES_REF) {
+        a.res_num = o.res_num;
+        a.res_text = nullptr;
+        a.res_len = 0;
+    } else if (o.res_kind == RES_INLINE) {
+        char *text = walk_copy(w, reinterpret_cast<const char *>(r.buf + o.res_off), o.res_len);
+        a.res_num = -1;
+        a.res_text = text;
+        a.res_len = text ? o.res_len : 0;
+        a.owned_text = text;
+    }
+    return a;
 }
 
 // Appends the leaf page. Its entry owns a copy of whatever resources text it
 // ends up with. False when the list cannot grow.
-bool append_page(pagevec *pages, int32_t num, const node_attrs &a)
+bool append_page(walk_ctx *w, int32_t num, const node_attrs &a)
 {
+    pagevec *pages = &w->doc->pages;
     if (pages->count == pages->cap) {
         if (pages->count > INT32_MAX / 2)
             return false;
@@ -175,8 +265,9 @@ bool append_page(pagevec *pages, int32_t num, const node_attrs &a)
     }
     char *text = nullptr;
     if (a.res_text) {
-        // A copy that cannot be made leaves the page without resources.
-        text = a.owned_text ? a.owned_text : copy_text(a.res_text, a.res_len);
+        text = a.owned_text ? a.owned_text : walk_copy(w, a.res_text, a.res_len);
+        if (!text)
+            return false;
     }
     if (text || a.res_num > 0) {
         e.has_resources = 1;
@@ -202,10 +293,9 @@ int32_t kid_capacity(const obj_entry &e)
 // above 0, in order, until ']' or the end of the range. Returns the number
 // of kids, WALK_INLINE_KID for an inline dictionary, WALK_FAILED when the
 // list cannot be allocated. *kids receives an array of exactly that size.
-int32_t read_kids(const text_range &r, int32_t cap, int32_t **kids)
+int32_t read_kids(const text_range &r, int32_t pos, int32_t cap, int32_t **kids)
 {
     *kids = nullptr;
-    int32_t pos = find_name(r.buf, r.end, r.start, r.end, "Kids");
     if (pos < 0)
         return 0;
     int32_t p = skip_pdf_space(r.buf, pos + 5, r.end);
@@ -289,33 +379,29 @@ int visit_node(walk_ctx *w, int32_t num, const node_attrs &in)
         return WALK_FAILED;
     const obj_entry &e = doc->objs.items[idx];
     text_range r = obj_text_range(doc->data, doc->size, e);
-    int kind = obj_type(doc->data, doc->size, e);
-    node_attrs a{};
-    read_boxes(r, in, &a);
-    a.rotate = read_rotate(r, in.rotate);
-    read_resources(r, in, &a);
-    if (kind == 1) {
-        if (!append_page(&doc->pages, num, a)) {
+    node_own scratch;
+    const node_own *o = read_own(w, idx, &scratch);
+    if (o->kind != 1 && o->kind != 2)
+        return WALK_FAILED;
+    node_attrs a = apply_inheritance(w, *o, r, in);
+    if (w->out_of_memory)
+        return WALK_NO_MEMORY;
+    if (o->kind == 1) {
+        if (!append_page(w, num, a)) {
             std::free(a.owned_text);
             return WALK_NO_MEMORY;
         }
         return 0;
     }
-    if (kind != 2) {
+    // A pages node reached twice is a cycle or a node with two parents.
+    if (w->visited[num]) {
         std::free(a.owned_text);
         return WALK_FAILED;
     }
-    if (num >= 0 && num <= doc->max_num) {
-        // A pages node reached twice is a cycle or a node with two parents.
-        if (w->visited[num]) {
-            std::free(a.owned_text);
-            return WALK_FAILED;
-        }
-        w->visited[num] = 1;
-    }
+    w->visited[num] = 1;
     walk_frame f{};
     f.attrs = a;
-    f.kid_count = read_kids(r, kid_capacity(e), &f.kids);
+    f.kid_count = read_kids(r, node_find(w, e, r, NAME_KIDS), kid_capacity(e), &f.kids);
     if (f.kid_count <= 0) {
         std::free(a.owned_text);
         return f.kid_count < 0 ? f.kid_count : 0;
@@ -415,7 +501,14 @@ int pages_load_tree(pdf_doc *doc, const char *path)
         set_error("Out of memory");
         return -1;
     }
+    w.own = static_cast<node_own *>(std::calloc(static_cast<size_t>(doc->objs.count) + 1, sizeof(node_own)));
+    w.text_budget = TEXT_BUDGET_BASE + TEXT_BUDGET_FACTOR * static_cast<int64_t>(doc->size);
+    for (int i = 0; i < NAME_COUNT; i++)
+        occ_init_name(&w.names[i], doc->data, doc->size, NODE_NAMES[i]);
     int result = walk_tree(&w, root);
+    for (int i = 0; i < NAME_COUNT; i++)
+        occ_free(&w.names[i]);
+    std::free(w.own);
     std::free(w.visited);
     if (result == WALK_NO_MEMORY) {
         set_error("Out of memory");

@@ -359,13 +359,9 @@ bool parse_real_at(const unsigned char *buf, int32_t end, int32_t *p, double *ou
 
 }  // namespace
 
-int parse_box(const unsigned char *buf, int32_t end, int32_t start, const char *name,
-              double out[4])
+int parse_box_after(const unsigned char *buf, int32_t end, int32_t after, double out[4])
 {
-    int32_t pos = find_name(buf, end, start, end, name);
-    if (pos < 0)
-        return 0;
-    int32_t p = skip_pdf_space(buf, pos + 1 + kw_len(name), end);
+    int32_t p = skip_pdf_space(buf, after, end);
     if (p >= end || buf[p] != '[')
         return 0;
     p++;
@@ -373,4 +369,13 @@ int parse_box(const unsigned char *buf, int32_t end, int32_t start, const char *
         if (!parse_real_at(buf, end, &p, &out[k]))
             return 0;
     return 1;
+}
+
+int parse_box(const unsigned char *buf, int32_t end, int32_t start, const char *name,
+              double out[4])
+{
+    int32_t pos = find_name(buf, end, start, end, name);
+    if (pos < 0)
+        return 0;
+    return parse_box_after(buf, end, pos + 1 + kw_len(name), out);
 }

@@ -243,3 +243,34 @@ TEST(PageTree, DeepNestingDoesNotExhaustTheStack)
     EXPECT_EQ(doc.pages.count, 1);
     doc_free(&doc);
 }
+
+TEST(PageTree, APageListedOftenIsReadOnce)
+{
+    // One large page object listed 100,000 times; reading it anew for every
+    // listing would scan 10 GB.
+    std::string filler = "/Filler (" + std::string(100000, 'x') + ")";
+    std::string kids;
+    for (int i = 0; i < 100000; i++)
+        kids += "3 0 R ";
+    pdf_builder b = catalog_and_root("/Resources 9 0 R", kids);
+    b.obj(3, "<< /Type /Page " + filler + " >>");
+    loaded l(b);
+    ASSERT_EQ(l.rc, 0) << l.message();
+    EXPECT_EQ(l.doc.pages.count, 100000);
+    EXPECT_EQ(l.page(99999).resources_num, 9);
+}
+
+TEST(PageTree, CopiesOfHugeInlineResourcesAreBounded)
+{
+    // Every page entry owns its resources text: 100,000 copies of 100 KB
+    // would take 10 GB, so the load gives up with a clear message.
+    std::string res = "<< /Filler (" + std::string(100000, 'x') + ") >>";
+    std::string kids;
+    for (int i = 0; i < 100000; i++)
+        kids += "3 0 R ";
+    pdf_builder b = catalog_and_root("", kids);
+    b.obj(3, "<< /Type /Page /Resources " + res + " >>");
+    loaded l(b);
+    EXPECT_EQ(l.rc, -1);
+    EXPECT_EQ(l.message(), "Out of memory");
+}
