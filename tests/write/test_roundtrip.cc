@@ -1,0 +1,196 @@
+// Files written from PDFs made by real producers must pass qpdf --check and
+// render each page exactly as the input renders the same page.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "rorezide.h"
+#include "support/fixture.h"
+#include "support/pdf_check.h"
+
+namespace {
+
+// Three pages of different sizes, colours and fonts.
+const char THREE_PAGE_PS[] =
+    "%!PS\n"
+    "/Helvetica findfont 40 scalefont setfont\n"
+    "72 700 moveto (Page one) show\n"
+    "newpath 100 100 moveto 300 300 lineto 4 setlinewidth stroke\n"
+    "showpage\n"
+    "<< /PageSize [400 300] >> setpagedevice\n"
+    "1 0 0 setrgbcolor 50 50 200 100 rectfill\n"
+    "/Times-Roman findfont 30 scalefont setfont 0 0 1 setrgbcolor 20 250 moveto (Two) show\n"
+    "showpage\n"
+    "<< /PageSize [612 792] >> setpagedevice\n"
+    "0 0.6 0 setrgbcolor 300 400 100 0 360 arc fill\n"
+    "/Courier findfont 24 scalefont setfont 0 setgray 72 72 moveto (three) show\n"
+    "showpage\n";
+
+// Rotation, crop box, media box and inline resources all inherited from
+// pages nodes at two levels; the second page overrides the rotation.
+std::string inheriting_pdf()
+{
+    pdf_builder b;
+    b.obj(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.obj(2, "<< /Type /Pages /Kids [3 0 R] /Count 3 /MediaBox [0 0 300 200] /Rotate 90 "
+             "/Resources << /Font << /F1 9 0 R >> >> >>");
+    b.obj(3, "<< /Type /Pages /Parent 2 0 R /Kids [4 0 R 5 0 R 6 0 R] /Count 3 "
+             "/CropBox [10 10 250 180] >>");
+    b.obj(4, "<< /Type /Page /Parent 3 0 R /Contents 7 0 R >>");
+    b.obj(5, "<< /Type /Page /Parent 3 0 R /Contents 8 0 R /Rotate 0 >>");
+    b.obj(6, "<< /Type /Page /Parent 3 0 R /Contents 7 0 R /MediaBox [0 0 200 300] >>");
+    b.stream(7, "<< >>", "BT /F1 36 Tf 20 40 Td (Left) Tj ET 0 0 1 rg 150 20 30 60 re f");
+    b.stream(8, "<< >>", "BT /F1 48 Tf 30 90 Td (Right) Tj ET");
+    b.obj(9, "<< /Type /Font /Subtype /Type1 /BaseFont /Times-Bold >>");
+    return b.finish("/Root 1 0 R");
+}
+
+struct producers_dir {
+    std::string dir = make_temp_dir();
+    ~producers_dir() { run_command("rm -rf '" + dir + "'"); }
+    std::string path(const std::string &name) const { return dir + "/" + name; }
+};
+
+bool qpdf_clean(const std::string &path, std::string *report)
+{
+    return run_command("qpdf --check '" + path + "' 2>&1", report) == 0;
+}
+
+// A page listed twice puts the same reference twice into /Kids; qpdf
+// warns about exactly that and about nothing else.
+bool qpdf_clean_but_repeated_kids(const std::string &path, std::string *report)
+{
+    int rc = run_command("qpdf --check '" + path + "' 2>&1", report);
+    if (rc == 0)
+        return true;
+    std::string filtered;
+    run_command("qpdf --check '" + path + "' 2>&1 | grep WARNING | grep -v 'appears more than "
+                "once in the pages tree'",
+                &filtered);
+    return rc == 3 && filtered.empty();
+}
+
+// Checks one written file: it passes qpdf --check and its pages render as
+// the listed pages of the input.
+void expect_same_pages(const std::string &input, const std::string &output,
+                       const std::vector<int> &pages, bool repeats = false)
+{
+    std::string report;
+    EXPECT_TRUE(repeats ? qpdf_clean_but_repeated_kids(output, &report)
+                        : qpdf_clean(output, &report))
+        << output << "\n" << report;
+    EXPECT_EQ(rorezide_page_count(output.c_str()), static_cast<int>(pages.size())) << output;
+    for (size_t k = 0; k < pages.size(); k++) {
+        std::string want = render_page(input, pages[k]);
+        ASSERT_FALSE(want.empty()) << input << " page " << pages[k];
+        EXPECT_TRUE(render_page(output, static_cast<int>(k) + 1) == want)
+            << output << " page " << k + 1 << " differs from input page " << pages[k];
+    }
+}
+
+// Every split call on one input, each output checked against the input.
+void check_all_splits(const producers_dir &d, const std::string &input)
+{
+    int pages = rorezide_page_count(input.c_str());
+    ASSERT_GE(pages, 2) << rorezide_last_error();
+    std::string report;
+    ASSERT_TRUE(qpdf_clean(input, &report)) << "the input itself: " << report;
+
+    std::string all = d.path("all");
+    ASSERT_EQ(rorezide_all(input.c_str(), all.c_str()), 1) << rorezide_last_error();
+    for (int i = 1; i <= pages; i++) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/page_%03d.pdf", i);
+        expect_same_pages(input, all + name, {i});
+    }
+
+    std::string chunks = d.path("chunks");
+    ASSERT_EQ(rorezide_every_n(input.c_str(), 2, chunks.c_str()), 1) << rorezide_last_error();
+    expect_same_pages(input, chunks + "/split_001.pdf", {1, 2});
+
+    std::string picked = d.path("picked.pdf");
+    int list[3] = {pages, 1, pages};
+    ASSERT_EQ(rorezide_pages(input.c_str(), list, 2, picked.c_str()), 1);
+    expect_same_pages(input, picked, {pages, 1});
+    std::string again = d.path("again.pdf");
+    ASSERT_EQ(rorezide_pages(input.c_str(), list, 3, again.c_str()), 1);
+    expect_same_pages(input, again, {pages, 1, pages}, true);
+
+    std::string kept = d.path("kept.pdf");
+    int drop[1] = {1};
+    ASSERT_EQ(rorezide_remove(input.c_str(), drop, 1, kept.c_str()), 1);
+    std::vector<int> rest;
+    for (int i = 2; i <= pages; i++)
+        rest.push_back(i);
+    expect_same_pages(input, kept, rest);
+}
+
+bool have_checkers()
+{
+    return have_tool("qpdf") && have_tool("pdftoppm");
+}
+
+}  // namespace
+
+TEST(Roundtrip, InheritedAttributesSurviveTheNewParent)
+{
+    if (!have_checkers())
+        GTEST_SKIP() << "qpdf or pdftoppm missing";
+    producers_dir d;
+    std::string in = d.path("inherit.pdf");
+    write_file(in, inheriting_pdf());
+    check_all_splits(d, in);
+}
+
+TEST(Roundtrip, QpdfWithObjectStreams)
+{
+    if (!have_checkers())
+        GTEST_SKIP() << "qpdf or pdftoppm missing";
+    producers_dir d;
+    std::string plain = d.path("plain.pdf");
+    write_file(plain, simple_pdf(5));
+    std::string in = d.path("objstm.pdf");
+    ASSERT_EQ(run_command("qpdf --object-streams=generate '" + plain + "' '" + in + "'"), 0);
+    check_all_splits(d, in);
+    // Object-stream containers never reach the output.
+    EXPECT_EQ(read_file(d.path("all/page_002.pdf")).find("/ObjStm"), std::string::npos);
+}
+
+TEST(Roundtrip, QpdfLinearized)
+{
+    if (!have_checkers())
+        GTEST_SKIP() << "qpdf or pdftoppm missing";
+    producers_dir d;
+    std::string plain = d.path("plain.pdf");
+    write_file(plain, inheriting_pdf());
+    std::string in = d.path("linear.pdf");
+    ASSERT_EQ(run_command("qpdf --linearize '" + plain + "' '" + in + "'"), 0);
+    check_all_splits(d, in);
+}
+
+TEST(Roundtrip, Ghostscript)
+{
+    if (!have_checkers() || !have_tool("gs"))
+        GTEST_SKIP() << "gs, qpdf or pdftoppm missing";
+    producers_dir d;
+    std::string ps = d.path("three.ps");
+    write_file(ps, THREE_PAGE_PS);
+    std::string in = d.path("gs.pdf");
+    ASSERT_EQ(run_command("gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pdfwrite -sOutputFile='" + in +
+                          "' '" + ps + "' 2>&1"),
+              0);
+    check_all_splits(d, in);
+}
+
+TEST(Roundtrip, Cairo)
+{
+    if (!have_checkers() || !have_tool("pdftocairo"))
+        GTEST_SKIP() << "pdftocairo, qpdf or pdftoppm missing";
+    producers_dir d;
+    std::string src = d.path("src.pdf");
+    write_file(src, inheriting_pdf());
+    std::string in = d.path("cairo.pdf");
+    ASSERT_EQ(run_command("pdftocairo -pdf '" + src + "' '" + in + "' 2>&1"), 0);
+    check_all_splits(d, in);
+}
