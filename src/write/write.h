@@ -58,7 +58,8 @@ struct extract_ctx {
     int32_t *worklist;
     int32_t wcount;
     int32_t *offsets;  // output position of each written object, or -1
-    int32_t *chosen;   // page-list index of each chosen page object, or -1
+    int32_t *chosen;   // per chosen page object: index in doc->pages of the entry
+                       // it is written with (the first listed), else -1
     int32_t use_cache;
     ref_cache refs;
     out_buf out;
