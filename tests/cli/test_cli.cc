@@ -1,0 +1,382 @@
+// The rorezide command, run as a program: its subcommands, page lists, exit
+// statuses and the way library messages reach stderr.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "rorezide.h"
+#include "support/fixture.h"
+#include "support/pdf_check.h"
+
+namespace {
+
+const std::string sample = ROREZIDE_SOURCE_DIR "/examples/sample.pdf";
+
+// A temp directory holding in.pdf, simple_pdf(pages) (page k is object
+// k + 2), removed on scope exit.
+struct workspace {
+    std::string dir = make_temp_dir();
+    std::string in = dir + "/in.pdf";
+    explicit workspace(int pages) { write_file(in, simple_pdf(pages)); }
+    ~workspace() { run_command("rm -rf '" + dir + "'"); }
+    std::string path(const std::string &name) const { return dir + "/" + name; }
+};
+
+struct cli_result {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+std::string shell_quote(const std::string &s)
+{
+    std::string q = "'";
+    for (char c : s)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+// Runs the built command with these arguments; stderr goes through a file
+// in the workspace.
+cli_result run_cli(const workspace &w, const std::vector<std::string> &args)
+{
+    std::string cmd = shell_quote(ROREZIDE_CLI);
+    for (const std::string &a : args)
+        cmd += " " + shell_quote(a);
+    std::string err_path = w.path("stderr.txt");
+    cmd += " 2>" + shell_quote(err_path);
+    cli_result r;
+    r.status = run_command(cmd, &r.out);
+    r.err = read_file(err_path);
+    return r;
+}
+
+// The pages of simple_pdf an output holds, in output order, from the page
+// objects its new pages node lists.
+std::vector<int> simple_pages_of(const std::string &path)
+{
+    std::string pdf = read_file(path);
+    EXPECT_EQ(check_layout(pdf), "") << path;
+    std::vector<int> pages;
+    for (int num : new_kids(pdf))
+        pages.push_back(num - 2);
+    return pages;
+}
+
+// The "Page N of 12" headings of a file made from the sample, in page
+// order, read with pdftotext.
+std::vector<int> sample_pages_of(const std::string &path)
+{
+    std::string text;
+    EXPECT_EQ(run_command("pdftotext -layout " + shell_quote(path) + " -", &text), 0);
+    std::vector<int> pages;
+    size_t pos = 0;
+    while ((pos = text.find("Page ", pos)) != std::string::npos) {
+        pos += 5;
+        size_t end = text.find(" of 12", pos);
+        if (end != std::string::npos && end - pos <= 2)
+            pages.push_back(std::stoi(text.substr(pos, end - pos)));
+    }
+    return pages;
+}
+
+std::vector<int> range(int first, int last)
+{
+    std::vector<int> v;
+    for (int p = first; first <= last ? p <= last : p >= last; p += first <= last ? 1 : -1)
+        v.push_back(p);
+    return v;
+}
+
+// Asserts a usage error: status 2, the subcommand's usage line on stderr,
+// nothing on stdout and no output file.
+void expect_usage_error(const cli_result &r, const std::string &usage,
+                        const std::string &out_path)
+{
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_NE(r.err.find(usage), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_FALSE(file_exists(out_path));
+}
+
+}  // namespace
+
+TEST(CliCount, PrintsThePageCount)
+{
+    workspace w(3);
+    cli_result r = run_cli(w, {"count", w.in});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "3\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(run_cli(w, {"count", sample}).out, "12\n");
+}
+
+TEST(CliCount, LibraryMessageReachesStderrWithTheCommandName)
+{
+    workspace w(1);
+    std::string missing = w.path("missing.pdf");
+    cli_result r = run_cli(w, {"count", missing});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "rorezide count: Cannot open input file '" + missing + "'\n");
+
+    write_file(w.path("junk.pdf"), "%PDF-1.4\nnothing here\n");
+    EXPECT_EQ(rorezide_page_count(w.path("junk.pdf").c_str()), -1);
+    std::string expected = std::string("rorezide count: ") + rorezide_last_error() + "\n";
+    r = run_cli(w, {"count", w.path("junk.pdf")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, expected);
+}
+
+TEST(CliBurst, WritesOneFilePerPageAndSaysWhere)
+{
+    workspace w(12);
+    std::string out = w.path("out/nested");
+    cli_result r = run_cli(w, {"burst", w.in, out});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "wrote 12 files to " + out + ": page_001.pdf to page_012.pdf\n");
+    for (int k = 1; k <= 12; k++) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/page_%03d.pdf", k);
+        EXPECT_EQ(simple_pages_of(out + name), std::vector<int>{k}) << name;
+    }
+    EXPECT_FALSE(file_exists(out + "/page_013.pdf"));
+
+    workspace one(1);
+    r = run_cli(one, {"burst", one.in, one.path("o")});
+    EXPECT_EQ(r.out, "wrote 1 file to " + one.path("o") + ": page_001.pdf\n");
+}
+
+TEST(CliBurst, WriterFailureIsStatusOne)
+{
+    workspace w(2);
+    write_file(w.path("file"), "x");
+    std::string dir = w.path("file/sub");
+    cli_result r = run_cli(w, {"burst", w.in, dir});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "rorezide burst: Cannot open output file '" + dir +
+                         "/page_001.pdf' for writing\n");
+}
+
+TEST(CliRange, WritesTheRange)
+{
+    workspace w(6);
+    cli_result r = run_cli(w, {"range", w.in, "2", "4", w.path("r.pdf")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "wrote " + w.path("r.pdf") + " (3 pages)\n");
+    EXPECT_EQ(simple_pages_of(w.path("r.pdf")), range(2, 4));
+
+    ASSERT_EQ(run_cli(w, {"range", w.in, "+5", "5", w.path("one.pdf")}).status, 0);
+    EXPECT_EQ(simple_pages_of(w.path("one.pdf")), std::vector<int>{5});
+}
+
+TEST(CliRange, OutOfRangeIntegersGoToTheLibrary)
+{
+    workspace w(3);
+    std::string out = w.path("r.pdf");
+    cli_result r = run_cli(w, {"range", w.in, "0", "5", out});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "rorezide range: Invalid page range 0 to 5 (document has 3 pages)\n");
+    r = run_cli(w, {"range", w.in, "-2147483648", "2147483647", out});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "rorezide range: Invalid page range -2147483648 to 2147483647 "
+                     "(document has 3 pages)\n");
+    r = run_cli(w, {"range", w.in, "3", "2", out});
+    EXPECT_EQ(r.err, "rorezide range: Invalid page range 3 to 2 (document has 3 pages)\n");
+    EXPECT_FALSE(file_exists(out));
+}
+
+TEST(CliRange, NonIntegersAreUsageErrors)
+{
+    workspace w(3);
+    std::string out = w.path("r.pdf");
+    const char *usage = "usage: rorezide range FILE FIRST LAST OUTFILE";
+    for (const char *bad : {"x", "1.5", "", "2a", "0x2", "2147483648", "-2147483649", "-"}) {
+        expect_usage_error(run_cli(w, {"range", w.in, bad, "3", out}), usage, out);
+        expect_usage_error(run_cli(w, {"range", w.in, "1", bad, out}), usage, out);
+    }
+    cli_result r = run_cli(w, {"range", w.in, "x", "3", out});
+    EXPECT_NE(r.err.find("FIRST must be an integer, not 'x'"), std::string::npos) << r.err;
+}
+
+TEST(CliPages, ListSyntax)
+{
+    workspace w(10);
+    struct {
+        const char *list;
+        std::vector<int> pages;
+    } cases[] = {
+        {"3,1,5-7", {3, 1, 5, 6, 7}},
+        {"9-7", {9, 8, 7}},
+        {"z", {10}},
+        {"2-z", range(2, 10)},
+        {"z-1", range(10, 1)},
+        {"z-z", {10}},
+        {"4-4", {4}},
+        {"2,2,z,2", {2, 2, 10, 2}},
+        {"1-3,3-1", {1, 2, 3, 3, 2, 1}},
+        {"007", {7}},
+    };
+    for (auto &c : cases) {
+        std::string out = w.path("p.pdf");
+        cli_result r = run_cli(w, {"pages", w.in, c.list, out});
+        ASSERT_EQ(r.status, 0) << c.list << ": " << r.err;
+        EXPECT_EQ(simple_pages_of(out), c.pages) << c.list;
+        EXPECT_EQ(rorezide_page_count(out.c_str()), static_cast<int>(c.pages.size())) << c.list;
+    }
+}
+
+TEST(CliPages, NumbersOutsideTheDocumentGoToTheLibrary)
+{
+    workspace w(3);
+    std::string out = w.path("p.pdf");
+    cli_result r = run_cli(w, {"pages", w.in, "1,0", out});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "rorezide pages: Page index 0 out of range (document has 3 pages)\n");
+    r = run_cli(w, {"pages", w.in, "2,99,0", out});
+    EXPECT_EQ(r.err, "rorezide pages: Page index 99 out of range (document has 3 pages)\n");
+    r = run_cli(w, {"pages", w.in, "z-4", out});
+    EXPECT_EQ(r.err, "rorezide pages: Page index 4 out of range (document has 3 pages)\n");
+    EXPECT_FALSE(file_exists(out));
+}
+
+TEST(CliPages, LastPageNeedsAReadableFile)
+{
+    workspace w(1);
+    std::string missing = w.path("missing.pdf");
+    cli_result r = run_cli(w, {"pages", missing, "1-z", w.path("p.pdf")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "rorezide pages: Cannot open input file '" + missing + "'\n");
+}
+
+TEST(CliPages, MalformedListsAreUsageErrors)
+{
+    workspace w(3);
+    std::string out = w.path("p.pdf");
+    for (const char *bad : {"", ",", "1,", ",1", "1,,2", "a", "Z", "1-", "-3", "1-2-3", "1, 2",
+                            " 1", "3x", "z1", "1..3", "1;2", "99999999999", "1-20000000"}) {
+        cli_result r = run_cli(w, {"pages", w.in, bad, out});
+        expect_usage_error(r, "usage: rorezide pages FILE LIST OUTFILE", out);
+        EXPECT_NE(r.err.find("rorezide pages: bad page list '" + std::string(bad) + "'"),
+                  std::string::npos)
+            << r.err;
+    }
+}
+
+TEST(CliChunks, WritesCeilingOfPagesOverNFiles)
+{
+    workspace w(12);
+    std::string out = w.path("chunks");
+    cli_result r = run_cli(w, {"chunks", w.in, "5", out});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "wrote 3 files to " + out + ": split_001.pdf to split_003.pdf\n");
+    EXPECT_EQ(simple_pages_of(out + "/split_001.pdf"), range(1, 5));
+    EXPECT_EQ(simple_pages_of(out + "/split_002.pdf"), range(6, 10));
+    EXPECT_EQ(simple_pages_of(out + "/split_003.pdf"), range(11, 12));
+    EXPECT_FALSE(file_exists(out + "/split_004.pdf"));
+
+    r = run_cli(w, {"chunks", w.in, "2147483647", w.path("big")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "wrote 1 file to " + w.path("big") + ": split_001.pdf\n");
+    EXPECT_EQ(rorezide_page_count(w.path("big/split_001.pdf").c_str()), 12);
+}
+
+TEST(CliChunks, ChunkSizeChecks)
+{
+    workspace w(3);
+    std::string out = w.path("c");
+    cli_result r = run_cli(w, {"chunks", w.in, "0", out});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "rorezide chunks: Invalid chunk size n = 0 (must be >= 1)\n");
+    r = run_cli(w, {"chunks", w.in, "-4", out});
+    EXPECT_EQ(r.err, "rorezide chunks: Invalid chunk size n = -4 (must be >= 1)\n");
+    expect_usage_error(run_cli(w, {"chunks", w.in, "two", out}),
+                       "usage: rorezide chunks FILE N OUTDIR", out);
+}
+
+TEST(CliRemove, KeepsTheOtherPagesInDocumentOrder)
+{
+    workspace w(5);
+    std::string out = w.path("rest.pdf");
+    cli_result r = run_cli(w, {"remove", w.in, "4,2,2", out});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "wrote " + out + " (3 pages)\n");
+    EXPECT_EQ(simple_pages_of(out), (std::vector<int>{1, 3, 5}));
+
+    ASSERT_EQ(run_cli(w, {"remove", w.in, "z", out}).status, 0);
+    EXPECT_EQ(simple_pages_of(out), range(1, 4));
+    ASSERT_EQ(run_cli(w, {"remove", w.in, "z-2", out}).status, 0);
+    EXPECT_EQ(simple_pages_of(out), std::vector<int>{1});
+}
+
+TEST(CliRemove, LibraryRefusals)
+{
+    workspace w(3);
+    std::string out = w.path("rest.pdf");
+    cli_result r = run_cli(w, {"remove", w.in, "1-z", out});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "rorezide remove: Cannot remove all pages from PDF (0 pages remaining)\n");
+    r = run_cli(w, {"remove", w.in, "0", out});
+    EXPECT_EQ(r.err, "rorezide remove: Page index 0 out of range (1..3)\n");
+    EXPECT_FALSE(file_exists(out));
+    expect_usage_error(run_cli(w, {"remove", w.in, "1,x", out}),
+                       "usage: rorezide remove FILE LIST OUTFILE", out);
+}
+
+TEST(CliUsage, CommandAndArgumentCountErrors)
+{
+    workspace w(1);
+    cli_result r = run_cli(w, {});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("usage: rorezide COMMAND"), std::string::npos) << r.err;
+    r = run_cli(w, {"split", w.in});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("unknown command 'split'"), std::string::npos) << r.err;
+    r = run_cli(w, {"count"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("usage: rorezide count FILE"), std::string::npos) << r.err;
+    r = run_cli(w, {"range", w.in, "1", "1", w.path("a.pdf"), w.path("b.pdf")});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("too many arguments"), std::string::npos) << r.err;
+    EXPECT_FALSE(file_exists(w.path("a.pdf")));
+}
+
+TEST(CliUsage, HelpAndVersionGoToStdout)
+{
+    workspace w(1);
+    for (const char *flag : {"--help", "-h"}) {
+        cli_result r = run_cli(w, {flag});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, "");
+        for (const char *name : {"count", "burst", "range", "pages", "chunks", "remove"})
+            EXPECT_NE(r.out.find(std::string("  ") + name + " FILE"), std::string::npos) << name;
+    }
+    cli_result r = run_cli(w, {"pages", "-h"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind("usage: rorezide pages FILE LIST OUTFILE\n", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("2-z"), std::string::npos);
+    r = run_cli(w, {"range", w.in, "--help"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind("usage: rorezide range FILE FIRST LAST OUTFILE\n", 0), 0u) << r.out;
+
+    r = run_cli(w, {"--version"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "rorezide " ROREZIDE_VERSION "\n");
+}
+
+TEST(CliSample, ListsPickTheRightPagesOfTheSample)
+{
+    if (!have_tool("pdftotext"))
+        GTEST_SKIP() << "pdftotext not installed";
+    workspace w(1);
+    std::string out = w.path("p.pdf");
+    ASSERT_EQ(run_cli(w, {"pages", sample, "z,3,9-7", out}).status, 0);
+    EXPECT_EQ(sample_pages_of(out), (std::vector<int>{12, 3, 9, 8, 7}));
+    ASSERT_EQ(run_cli(w, {"remove", sample, "2-z", out}).status, 0);
+    EXPECT_EQ(sample_pages_of(out), std::vector<int>{1});
+    ASSERT_EQ(run_cli(w, {"burst", sample, w.path("b")}).status, 0);
+    EXPECT_EQ(sample_pages_of(w.path("b/page_006.pdf")), std::vector<int>{6});
+    EXPECT_EQ(sample_pages_of(w.path("b/page_012.pdf")), std::vector<int>{12});
+}
