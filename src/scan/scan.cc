@@ -85,9 +85,8 @@ int32_t skip_comment(const unsigned char *buf, int32_t from, int32_t limit)
     return -1;
 }
 
-// Position just after the ')' that closes the literal string whose '(' is at
-// open, honouring nested parentheses and backslash escapes; -1 when the
-// string runs to the limit.
+}  // namespace
+
 int32_t skip_literal_string(const unsigned char *buf, int32_t open, int32_t limit)
 {
     int nest = 1;
@@ -104,6 +103,8 @@ int32_t skip_literal_string(const unsigned char *buf, int32_t open, int32_t limi
     }
     return -1;
 }
+
+namespace {
 
 // One step over the constructs that can hide delimiters: a hex string, a
 // literal string or a comment starting at i. Returns the position after it,

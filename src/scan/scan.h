@@ -83,6 +83,11 @@ struct text_range {
 
 text_range obj_text_range(const unsigned char *data, int32_t size, const obj_entry &e);
 
+// Position just after the ')' that closes the literal string whose '(' is at
+// open, honouring nested parentheses and backslash escapes; -1 when the
+// string runs to the limit.
+int32_t skip_literal_string(const unsigned char *buf, int32_t open, int32_t limit);
+
 int kw_at(const unsigned char *buf, int32_t pos, int32_t end, const char *kw);
 int32_t find_kw(const unsigned char *buf, int32_t end, int32_t start, const char *kw);
 int32_t find_name(const unsigned char *buf, int32_t len, int32_t start, int32_t end,

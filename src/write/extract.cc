@@ -33,22 +33,6 @@ int32_t min32(int32_t a, int32_t b)
 
 // ---- Reference scanning ----------------------------------------------------
 
-// Just past the ')' closing the string opened at open, or -1 at the end.
-int32_t skip_string(const unsigned char *text, int32_t open, int32_t length)
-{
-    int nest = 1;
-    for (int32_t i = open + 1; i < length; i++) {
-        if (text[i] == '\\') {
-            i++;
-        } else if (text[i] == '(') {
-            nest++;
-        } else if (text[i] == ')' && --nest == 0) {
-            return i + 1;
-        }
-    }
-    return -1;
-}
-
 // Tests the candidate "N G R" whose digits start at pos. Returns the
 // position just after its R when it is a reference (N in *num), else -1;
 // *digits_end receives the position after the digits of N.
@@ -92,7 +76,7 @@ int ref_next(const unsigned char *text, int32_t length, int32_t *pos, int32_t *n
         } else if (c == '(') {
             if (i + 1 >= length)
                 break;
-            i = skip_string(text, i, length);
+            i = skip_literal_string(text, i, length);
             if (i < 0)
                 break;
         } else if (c == '<') {

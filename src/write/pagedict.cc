@@ -22,22 +22,6 @@ int32_t token_end(const unsigned char *text, int32_t pos, int32_t end)
     return pos;
 }
 
-// Just past the ')' closing the literal string opened at open, or end.
-int32_t literal_end(const unsigned char *text, int32_t open, int32_t end)
-{
-    int nest = 1;
-    for (int32_t i = open + 1; i < end; i++) {
-        if (text[i] == '\\') {
-            i++;
-        } else if (text[i] == '(') {
-            nest++;
-        } else if (text[i] == ')' && --nest == 0) {
-            return i + 1;
-        }
-    }
-    return end;
-}
-
 // Just past the ']' closing the array opened at open, or end. Brackets
 // inside strings count too: the array is not tokenized.
 int32_t array_end(const unsigned char *text, int32_t open, int32_t end)
@@ -89,8 +73,10 @@ int32_t value_end(const unsigned char *text, int32_t pos, int32_t end)
         return gt ? static_cast<int32_t>(static_cast<const unsigned char *>(gt) - text) + 1
                   : end;
     }
-    if (c == '(')
-        return literal_end(text, pos, end);
+    if (c == '(') {
+        int32_t close = skip_literal_string(text, pos, end);
+        return close < 0 ? end : close;
+    }
     if (c == '[')
         return array_end(text, pos, end);
     if (c == '/')
