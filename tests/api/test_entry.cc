@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <string>
 
 #include "rorezide.h"
@@ -55,4 +58,19 @@ TEST(PageCount, SuccessLeavesTheMessageEmpty)
     EXPECT_EQ(rorezide_page_count(nullptr), -1);
     EXPECT_EQ(rorezide_page_count(path.c_str()), 1);
     EXPECT_STREQ(rorezide_last_error(), "");
+}
+
+TEST(PageCount, FilesOf2GiBAreRefusedBeforeReading)
+{
+    // A sparse file: its size is 2 GiB, but it takes no room on disk.
+    std::string path = make_temp_dir() + "/huge.pdf";
+    FILE *f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    bool sized = ftruncate(fileno(f), INT64_C(0x80000000)) == 0;
+    std::fclose(f);
+    if (!sized)
+        GTEST_SKIP() << "cannot make a 2 GiB sparse file here";
+    EXPECT_EQ(rorezide_page_count(path.c_str()), -1);
+    EXPECT_EQ(std::string(rorezide_last_error()), "File too large (2 GiB or more): '" + path + "'");
+    std::remove(path.c_str());
 }
