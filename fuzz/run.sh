@@ -20,9 +20,10 @@ cc="${CC_FUZZ:-clang}"
 
 command -v "$cxx" >/dev/null || { echo "fuzz: $cxx not found" >&2; exit 1; }
 
-cmake -S "$here" -B "$build" -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_C_COMPILER="$cc" >"$build.configure.log" 2>&1 ||
-  { cat "$build.configure.log" >&2; exit 1; }
-cmake --build "$build" -j2 >"$build.build.log" 2>&1 || { cat "$build.build.log" >&2; exit 1; }
+mkdir -p "$build"
+cmake -S "$here" -B "$build" -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_C_COMPILER="$cc" >"$build/configure.log" 2>&1 ||
+  { cat "$build/configure.log" >&2; exit 1; }
+cmake --build "$build" -j2 >"$build/build.log" 2>&1 || { cat "$build/build.log" >&2; exit 1; }
 
 seeds="$build/seeds"
 rm -rf "$seeds"

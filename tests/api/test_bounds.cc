@@ -1,0 +1,148 @@
+// Files that claim far more than they hold: a stream length of 2^31 - 1,
+// an object stream of a billion objects, the highest object number the
+// index keeps, a /Prev loop, a million kids, a tree a hundred thousand
+// levels deep, a compression bomb, thousands of dictionaries that never
+// close and of trailers without startxref. Each must load or fail with the
+// usual conventions, in memory and time that follow the file's real size;
+// ctest's timeout and the ASan build catch what does not.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <string>
+
+#include "rorezide.h"
+#include "support/fixture.h"
+#include "support/hostile_docs.h"
+#include "support/pdf_check.h"
+
+namespace {
+
+struct hostile_file {
+    std::string dir = make_temp_dir();
+    std::string in = dir + "/in.pdf";
+    std::string out = dir + "/out.pdf";
+    explicit hostile_file(const std::string &bytes) { write_file(in, bytes); }
+    ~hostile_file()
+    {
+        unlink(in.c_str());
+        unlink(out.c_str());
+        rmdir(dir.c_str());
+    }
+
+    int count() { return rorezide_page_count(in.c_str()); }
+
+    // Writes pages first..last and returns the written file ("" on failure).
+    std::string range(int first, int last)
+    {
+        if (rorezide_range(in.c_str(), first, last, out.c_str()) != 1)
+            return "";
+        std::string pdf = read_file(out);
+        unlink(out.c_str());
+        return pdf;
+    }
+};
+
+std::string message()
+{
+    return rorezide_last_error();
+}
+
+}  // namespace
+
+TEST(HostileBounds, StreamLengthsBeyondTheFile)
+{
+    hostile_file f(huge_length_pdf());
+    ASSERT_EQ(f.count(), 2) << message();
+    std::string pdf = f.range(1, 2);
+    ASSERT_NE(pdf, "") << message();
+    EXPECT_EQ(check_layout(pdf), "");
+    // The data runs up to the "endstream" keyword, line end included, since
+    // one stated length runs past the end of the file and the other is
+    // negative.
+    EXPECT_NE(pdf.find("stream\nBT /F1 9 Tf (one) Tj ET\n\nendstream"), std::string::npos);
+    EXPECT_NE(pdf.find("stream\nBT /F1 9 Tf (two) Tj ET\n\nendstream"), std::string::npos);
+}
+
+TEST(HostileBounds, ObjectStreamClaimingABillionObjects)
+{
+    // The header holds five pairs; the billion announced cost nothing more,
+    // and the last pair, whose range has no successor to end it, is lost,
+    // so its page is missing from the tree.
+    hostile_file f(huge_objstm_count_pdf());
+    EXPECT_EQ(f.count(), -1);
+    EXPECT_NE(message().find("Could not resolve page tree"), std::string::npos) << message();
+}
+
+TEST(HostileBounds, HighestObjectNumberInATenMegabyteFile)
+{
+    hostile_file f(high_object_number_pdf(10u << 20));
+    ASSERT_EQ(f.count(), 1) << message();
+    // Every number up to 8,388,607 has its cross-reference entry, so the
+    // file written is 20 bytes per number; 8,388,608 was never indexed.
+    std::string pdf = f.range(1, 1);
+    ASSERT_NE(pdf, "") << message();
+    EXPECT_NE(pdf.find("trailer\n<< /Size 8388610 /Root 8388608 0 R >>"), std::string::npos);
+    EXPECT_GT(pdf.size(), 8388610u * 20);
+}
+
+TEST(HostileBounds, PrevEntriesInACycle)
+{
+    hostile_file f(prev_cycle_pdf());
+    EXPECT_EQ(f.count(), 1) << message();
+    EXPECT_NE(f.range(1, 1), "") << message();
+}
+
+TEST(HostileBounds, AMillionKids)
+{
+    hostile_file f(many_kids_pdf(1000000));
+    ASSERT_EQ(f.count(), 1000000) << message();
+    std::string pdf = f.range(999999, 1000000);
+    ASSERT_NE(pdf, "") << message();
+    EXPECT_EQ(new_kids(pdf), (std::vector<int>{3, 3}));
+}
+
+TEST(HostileBounds, PageTreeAHundredThousandLevelsDeep)
+{
+    hostile_file f(deep_tree_pdf(100000));
+    ASSERT_EQ(f.count(), 1) << message();
+    std::string pdf = f.range(1, 1);
+    ASSERT_NE(pdf, "") << message();
+    EXPECT_EQ(new_kids(pdf), (std::vector<int>{100002}));
+}
+
+TEST(HostileBounds, CompressionBombBeyondEveryCapacityIsSkipped)
+{
+    // About 7 MB expanding to 1.2 GB: more than the last capacity the
+    // retries would reach, so the stream is skipped after counting and its
+    // objects are missing.
+    hostile_file f(objstm_bomb_pdf(size_t(1200) << 20));
+    EXPECT_EQ(f.count(), -1);
+    EXPECT_NE(message().find("No PDF objects found"), std::string::npos) << message();
+}
+
+TEST(HostileBounds, CompressionBombWithinTheCapacitiesLoads)
+{
+    // 1.3 MB expanding to 200 MB: decoded into a buffer of exactly that
+    // size; the page's text then runs over the expanded tail.
+    hostile_file f(objstm_bomb_pdf(size_t(200) << 20));
+    ASSERT_EQ(f.count(), 1) << message();
+    std::string pdf = f.range(1, 1);
+    ASSERT_NE(pdf, "") << message();
+    EXPECT_EQ(check_layout(pdf), "");
+    EXPECT_LT(pdf.size(), 4096u);
+}
+
+TEST(HostileBounds, DictionariesThatNeverClose)
+{
+    hostile_file f(unclosed_objects_pdf(20000));
+    int n = f.count();
+    EXPECT_EQ(n, 1) << message();
+    EXPECT_NE(f.range(1, 1), "") << message();
+}
+
+TEST(HostileBounds, TrailersWithoutStartxref)
+{
+    hostile_file f(many_trailers_pdf(50000));
+    EXPECT_EQ(f.count(), 1) << message();
+}
