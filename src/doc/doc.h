@@ -69,6 +69,9 @@ struct pdf_doc {
     // final index, or -1; built once per load so lookups by number cost O(1).
     // Null when it could not be allocated (lookups then scan the index).
     int32_t *by_num;
+    // Bytes held by the objstm_bufs in all: with the file size, the measure
+    // the page-tree walk's spending is bounded by.
+    int64_t objstm_bytes;
 };
 
 // Fills doc from the PDF at path. 0 on success; -1 with one message set.

@@ -196,6 +196,7 @@ void objstm_expand_all(pdf_doc *doc)
         if (!buf || !objstm_keep(doc, buf))
             continue;
         budget -= static_cast<int64_t>(produced);
+        doc->objstm_bytes += static_cast<int64_t>(produced);
         objstm_add_entries(doc, info, buf, static_cast<int32_t>(produced));
     }
 }

@@ -90,11 +90,39 @@ struct walk_ctx {
     // scan it to the end again.
     occ_search names[NAME_COUNT];
     int64_t text_budget;
+    int64_t scan_budget;
+    int64_t page_budget;
     int32_t out_of_memory;
 };
 
 constexpr int64_t TEXT_BUDGET_BASE = int64_t(256) << 20;
 constexpr int64_t TEXT_BUDGET_FACTOR = 16;
+
+// Every node's text is read once, but texts may overlap: an object whose
+// "endobj" is missing reaches to the next one in the file, and the header
+// pairs of an object stream may give thousands of objects the same bytes.
+// A small file could then make the walk read far more than it holds. The
+// texts read (and the compressed ones searched for /Catalog) may add up to
+// SCAN_BUDGET_BASE plus SCAN_BUDGET_FACTOR times the file size and the
+// decompressed object streams together; files whose objects do not overlap
+// never come near it. Past it the walk fails.
+constexpr int64_t SCAN_BUDGET_BASE = int64_t(64) << 20;
+constexpr int64_t SCAN_BUDGET_FACTOR = 16;
+
+// Overlapping texts can also share one /Kids array among many pages nodes,
+// which would list billions of pages from a few kilobytes. The page list may
+// hold PAGE_BUDGET_BASE plus PAGE_BUDGET_FACTOR times the file size in bytes
+// of entries, more than any real file needs (a page costs far fewer bytes of
+// file than its entry does); past that the load fails as out of memory.
+constexpr int64_t PAGE_BUDGET_BASE = int64_t(256) << 20;
+constexpr int64_t PAGE_BUDGET_FACTOR = 32;
+
+// Takes the bytes of one text from the scan budget; false once it is spent.
+bool scan_charge(int64_t *budget, const text_range &r)
+{
+    *budget -= r.end > r.start ? r.end - r.start : 0;
+    return *budget >= 0;
+}
 
 // A NUL-terminated copy of a resources text. Every page entry owns one, so
 // a hostile file could list a page with a huge inline dictionary a million
@@ -198,11 +226,13 @@ const node_own *read_own(walk_ctx *w, int32_t idx, node_own *scratch)
     const obj_entry &e = doc->objs.items[idx];
     text_range r = obj_text_range(doc->data, doc->size, e);
     std::memset(o, 0, sizeof *o);
+    o->read = 1;
+    if (!scan_charge(&w->scan_budget, r))
+        return o;  // class 0: the walk fails
     o->kind = static_cast<int8_t>(obj_type(doc->data, doc->size, e));
     read_own_boxes(w, e, r, o);
     read_own_rotate(w, e, r, o);
     read_own_resources(w, e, r, o);
-    o->read = 1;
     return o;
 }
 
@@ -238,6 +268,9 @@ node_attrs apply_inheritance(walk_ctx *w, const node_own &o, const text_range &r
 // ends up with. False when the list cannot grow.
 bool append_page(walk_ctx *w, int32_t num, const node_attrs &a)
 {
+    if (w->page_budget < static_cast<int64_t>(sizeof(page_entry)))
+        return false;
+    w->page_budget -= static_cast<int64_t>(sizeof(page_entry));
     pagevec *pages = &w->doc->pages;
     if (pages->count == pages->cap) {
         if (pages->count > INT32_MAX / 2)
@@ -443,8 +476,10 @@ int walk_tree(walk_ctx *w, int32_t root)
 }
 
 // The catalog: the trailer's /Root, else the first object naming /Catalog,
-// else object 1. Returns an index into the object index or -1.
-int32_t choose_catalog(const pdf_doc *doc)
+// else object 1. Returns an index into the object index or -1. Compressed
+// texts are searched directly and charged to *scan_budget; once it is spent
+// the search for /Catalog ends.
+int32_t choose_catalog(const pdf_doc *doc, int64_t *scan_budget)
 {
     if (doc->root_num >= 0) {
         int32_t i = doc_find(doc, doc->root_num);
@@ -457,6 +492,8 @@ int32_t choose_catalog(const pdf_doc *doc)
     for (int32_t i = 0; i < doc->objs.count && found < 0; i++) {
         const obj_entry &e = doc->objs.items[i];
         text_range r = obj_text_range(doc->data, doc->size, e);
+        if (e.compressed && !scan_charge(scan_budget, r))
+            break;
         int32_t hit = e.compressed ? find_name(r.buf, r.end, r.start, r.end, "Catalog")
                                    : occ_find_name(&catalog, r.start, r.end);
         if (hit >= 0)
@@ -488,7 +525,9 @@ int32_t find_tree_root(const pdf_doc *doc, const obj_entry &cat)
 
 int pages_load_tree(pdf_doc *doc, const char *path)
 {
-    int32_t cat = choose_catalog(doc);
+    int64_t measure = static_cast<int64_t>(doc->size) + doc->objstm_bytes;
+    int64_t scan_budget = SCAN_BUDGET_BASE + SCAN_BUDGET_FACTOR * measure;
+    int32_t cat = choose_catalog(doc, &scan_budget);
     int32_t root = cat < 0 ? -1 : find_tree_root(doc, doc->objs.items[cat]);
     if (root < 0) {
         set_error(MSG_NO_PAGES_REF, path);
@@ -503,6 +542,8 @@ int pages_load_tree(pdf_doc *doc, const char *path)
     }
     w.own = static_cast<node_own *>(std::calloc(static_cast<size_t>(doc->objs.count) + 1, sizeof(node_own)));
     w.text_budget = TEXT_BUDGET_BASE + TEXT_BUDGET_FACTOR * static_cast<int64_t>(doc->size);
+    w.scan_budget = scan_budget;
+    w.page_budget = PAGE_BUDGET_BASE + PAGE_BUDGET_FACTOR * static_cast<int64_t>(doc->size);
     for (int i = 0; i < NAME_COUNT; i++)
         occ_init_name(&w.names[i], doc->data, doc->size, NODE_NAMES[i]);
     int result = walk_tree(&w, root);

@@ -146,3 +146,43 @@ TEST(HostileBounds, TrailersWithoutStartxref)
     hostile_file f(many_trailers_pdf(50000));
     EXPECT_EQ(f.count(), 1) << message();
 }
+
+// Texts that overlap: every node is read once, but what the reads add up to
+// is bounded by the file's size, so a few shared texts still load while
+// thousands fail instead of costing thousands of passes.
+TEST(HostileBounds, ObjectsSharingOneText)
+{
+    std::string page = "<< /Type /Page /Parent 2 0 R >>" + std::string(256 << 10, ' ');
+    hostile_file few(shared_text_pdf(8, page));
+    EXPECT_EQ(few.count(), 8) << message();
+
+    hostile_file many(shared_text_pdf(4000, page));
+    EXPECT_EQ(many.count(), -1);
+    EXPECT_NE(message().find("Could not resolve page tree"), std::string::npos) << message();
+}
+
+TEST(HostileBounds, PagesNodesSharingOneKidsArray)
+{
+    std::string kids = "/Type /Pages /Kids [";
+    for (int i = 0; i < 10000; i++)
+        kids += "5 0 R ";
+    kids += "]";
+    hostile_file few(shared_text_pdf(3, kids));
+    EXPECT_EQ(few.count(), 30000) << message();
+
+    // 20 million listings from a file of 100 kB: the page list stops far
+    // short of them.
+    hostile_file many(shared_text_pdf(2000, kids));
+    EXPECT_EQ(many.count(), -1);
+    EXPECT_EQ(message(), "Out of memory");
+}
+
+TEST(HostileBounds, PagesNestedInsideEachOther)
+{
+    hostile_file few(nested_objects_pdf(200));
+    EXPECT_EQ(few.count(), 200) << message();
+
+    hostile_file many(nested_objects_pdf(20000));
+    EXPECT_EQ(many.count(), -1);
+    EXPECT_NE(message().find("Could not resolve page tree"), std::string::npos) << message();
+}

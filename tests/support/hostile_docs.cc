@@ -171,3 +171,39 @@ std::string many_trailers_pdf(int count)
         body += "trailer\n<< /Size 6 /Root 1 0 R /Info << /Title (t) >>\n";
     return body + f.substr(tail);
 }
+
+std::string shared_text_pdf(int count, const std::string &text)
+{
+    std::string header, kids;
+    for (int i = 0; i < count; i++) {
+        header += std::to_string(10 + 2 * i) + " 0 " + std::to_string(11 + 2 * i) + " " +
+                  std::to_string(text.size()) + " ";
+        kids += std::to_string(10 + 2 * i) + " 0 R ";
+    }
+    std::string z = zlib_stored_stream(header + text);
+    std::string f = "%PDF-1.5\n";
+    f += "1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n";
+    f += "2 0 obj\n<< /Type /Pages /Kids [" + kids + "] >>\nendobj\n";
+    f += "5 0 obj\n<< /Type /Page /MediaBox [0 0 10 10] >>\nendobj\n";
+    f += "3 0 obj\n<< /Type /ObjStm /N " + std::to_string(2 * count) + " /First " +
+         std::to_string(header.size()) + " /Length " + std::to_string(z.size()) +
+         " >>\nstream\n" + z + "\nendstream\nendobj\n";
+    f += "trailer\n<< /Root 1 0 R >>\nstartxref\n0\n%%EOF\n";
+    return f;
+}
+
+std::string nested_objects_pdf(int count)
+{
+    std::string kids, opens, closes;
+    for (int i = 0; i < count; i++) {
+        kids += std::to_string(10 + i) + " 0 R ";
+        opens += std::to_string(10 + i) + " 0 obj\n<< /A ";
+        closes += "/Type /Page >> ";
+    }
+    std::string f = "%PDF-1.4\n";
+    f += "1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n";
+    f += "2 0 obj\n<< /Type /Pages /Kids [" + kids + "] >>\nendobj\n";
+    f += opens + closes + "\nendobj\n";
+    f += "trailer\n<< /Root 1 0 R >>\n";
+    return f;
+}

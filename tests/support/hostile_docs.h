@@ -43,4 +43,16 @@ std::string unclosed_objects_pdf(int count);
 // `count` classic trailers with no startxref after any of them.
 std::string many_trailers_pdf(int count);
 
+// `count` objects that an object stream gives the same text: its pairs
+// alternate between offset 0 and the end of the text, so every other pair's
+// object (numbered 10, 12, 14, ...) is the whole text. They are the kids of
+// the plain pages node 2; a plain page, object 5, is there for the text to
+// list.
+std::string shared_text_pdf(int count, const std::string &text);
+
+// `count` page objects nested inside each other's dictionaries, each
+// closing after the ones it holds, with a single "endobj" after them all:
+// every page's text reaches over all the pages nested in it.
+std::string nested_objects_pdf(int count);
+
 #endif
