@@ -70,7 +70,7 @@ bool obj_keyword_at(const unsigned char *data, int32_t size, int32_t q)
 // Position just past the next "obj" at or after from, or the file size.
 int32_t next_obj_keyword(const unsigned char *data, int32_t size, int32_t from)
 {
-    for (int32_t p = from; p + 3 <= size; p++) {
+    for (int32_t p = from; p <= size - 3; p++) {
         const void *hit = std::memchr(data + p, 'o', static_cast<size_t>(size - 2 - p));
         if (!hit)
             break;
@@ -87,7 +87,9 @@ void entry_find_dict(const unsigned char *data, int32_t size, int32_t q, obj_ent
                      int64_t *budget)
 {
     int32_t s = skip_pdf_space(data, q + 3, size);
-    if (s + 1 >= size || data[s] != '<' || data[s + 1] != '<')
+    // s may be the file size itself, which for the largest inputs leaves
+    // no room for s + 1 in 32 bits.
+    if (s >= size - 1 || data[s] != '<' || data[s + 1] != '<')
         return;
     e->dict_off = s;
     int32_t end = *budget > 0 ? size : next_obj_keyword(data, size, q + 3);
@@ -208,7 +210,7 @@ int32_t length_object_value(pdf_doc *doc, extent_ctx *ctx, int32_t v)
     if (c < size && is_digit(data[c]))
         parse_int_at(data, size, &c);
     c = skip_pdf_space(data, c, size);
-    c += 3;  // over "obj", unchecked
+    c = c <= size - 3 ? c + 3 : size;  // over "obj", unchecked
     int32_t len = parse_int_at(data, size, &c);
     return len < 0 ? -1 : len;
 }

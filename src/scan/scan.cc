@@ -93,6 +93,10 @@ int32_t skip_literal_string(const unsigned char *buf, int32_t open, int32_t limi
     for (int32_t i = open + 1; i < limit; i++) {
         unsigned char c = buf[i];
         if (c == '\\') {
+            // A backslash in the last byte escapes nothing; stepping over
+            // the limit could leave no room for the loop's own step.
+            if (i >= limit - 1)
+                break;
             i++;
         } else if (c == '(') {
             nest++;
