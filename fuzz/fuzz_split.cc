@@ -1,7 +1,8 @@
 // Loading and writing on arbitrary file contents: a range of one page, a
 // range of every page (for small documents) and every page but the first.
 // Whatever loads must be writable, every written file must have the layout
-// of a good output with the pages asked for, and must itself load.
+// of a good output with the pages asked for, and loading it again must keep
+// the conventions.
 #include <cstring>
 #include <string>
 
@@ -14,6 +15,8 @@ namespace {
 
 // Largest page count for which the whole range is written too.
 constexpr int WHOLE_RANGE_MAX = 64;
+// Largest written file that is loaded again.
+constexpr size_t RELOAD_MAX = size_t(4) << 20;
 
 // A written file: its layout holds, its new pages node lists `pages` kids,
 // and loading it follows the conventions.
@@ -26,7 +29,10 @@ void check_output(const std::string &path, int pages)
         std::abort();
     }
     fuzz_check(static_cast<int>(new_kids(pdf).size()) == pages, "written /Kids count");
-    fuzz_checked_count(path.c_str());
+    // Copied objects may overlap and make outputs far larger than their
+    // input; loading those again would only slow the run down.
+    if (pdf.size() <= RELOAD_MAX)
+        fuzz_checked_count(path.c_str());
 }
 
 // A split of a document that failed to load fails with the load's message.
