@@ -252,15 +252,32 @@ void closure_visit(extract_ctx *ctx, int32_t idx)
         queue_num(ctx, nums[k]);
 }
 
-void closure_run(extract_ctx *ctx)
+uint64_t copied_bytes(const pdf_doc *doc, const obj_entry &e);
+
+// Queues everything the seeded pages reach. Every object queued is written,
+// and the input bytes a copied object takes are known here; objects whose
+// texts overlap (bodies that all run to one distant "endobj", object-stream
+// entries sharing their bytes) can ask for far more output than the input
+// holds, and scanning them all would cost as much again. So the closure
+// ends, returning false, once the copies queued alone reach the output
+// position limit: assembly could only end in ASSEMBLY_TOO_LARGE.
+bool closure_run(extract_ctx *ctx)
 {
     if (ctx->use_cache && !ctx->refs.off && ref_cache_alloc(ctx) < 0)
         ctx->refs.off = 1;
+    uint64_t copied = PDF_HEADER_LEN;
     for (int32_t w = 0; w < ctx->wcount; w++) {
         int32_t idx = doc_find(ctx->doc, ctx->worklist[w]);
-        if (idx >= 0)
-            closure_visit(ctx, idx);
+        if (idx < 0)
+            continue;
+        if (ctx->chosen[ctx->worklist[w]] < 0) {
+            copied += copied_bytes(ctx->doc, ctx->doc->objs.items[idx]);
+            if (copied >= ctx->pos_limit)
+                return false;
+        }
+        closure_visit(ctx, idx);
     }
+    return true;
 }
 
 // Checks the page numbers in list order and queues each chosen page, its
@@ -332,6 +349,22 @@ int32_t body_start(const pdf_doc *doc, const obj_entry &e)
     cur = skip_c_space(d, cur, size);
     cur = cur > size - 3 ? size : cur + 3;
     return skip_pdf_space(d, cur, size);
+}
+
+// Bytes of the input that write_copied_object copies for e: a lower bound
+// of what it appends for the object.
+uint64_t copied_bytes(const pdf_doc *doc, const obj_entry &e)
+{
+    auto span = [doc](int32_t from, int32_t to) -> uint64_t {
+        from = from < 0 ? 0 : from;
+        to = to > doc->size ? doc->size : to;
+        return to > from ? static_cast<uint64_t>(to - from) : 0;
+    };
+    if (e.compressed)
+        return e.text_len > 0 ? static_cast<uint64_t>(e.text_len) : 0;
+    if (e.has_stream)
+        return (e.dict_off >= 0 ? span(e.dict_off, e.dict_end) : 0) + span(e.data_off, e.data_end);
+    return span(body_start(doc, e), e.endobj_off);
 }
 
 void write_stream_part(out_buf *out, const pdf_doc *doc, const obj_entry &e)
@@ -586,8 +619,7 @@ int extract_pages_with(extract_ctx *ctx, const int *pages, int count, const char
     ctx_reset_tables(ctx);
     if (seed_pages(ctx, pages, count) < 0)
         return 0;
-    closure_run(ctx);
-    int state = assemble(ctx, pages, count);
+    int state = closure_run(ctx) ? assemble(ctx, pages, count) : ASSEMBLY_TOO_LARGE;
     if (state == ASSEMBLY_NO_MEMORY) {
         set_error("Out of memory");
         return 0;

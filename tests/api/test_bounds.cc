@@ -188,6 +188,24 @@ TEST(HostileBounds, PagesNestedInsideEachOther)
     EXPECT_NE(message().find("Could not resolve page tree"), std::string::npos) << message();
 }
 
+TEST(HostileBounds, CopiedBodiesThatOverlap)
+{
+    // 200 bodies of about 2 kB each still make a small output, written
+    // whole; 30,000 of them would need gigabytes from 700 kB and are
+    // refused.
+    hostile_file few(overlapping_bodies_pdf(200));
+    ASSERT_EQ(few.count(), 1) << message();
+    std::string pdf = few.range(1, 1);
+    ASSERT_NE(pdf, "") << message();
+    EXPECT_EQ(check_layout(pdf), "");
+
+    hostile_file many(overlapping_bodies_pdf(30000));
+    ASSERT_EQ(many.count(), 1) << message();
+    EXPECT_EQ(many.range(1, 1), "");
+    EXPECT_EQ(message(), "Output too large for a PDF 1.4 file (2 GiB or more): '" + many.out + "'");
+    EXPECT_FALSE(file_exists(many.out));
+}
+
 namespace {
 
 // The largest input there is, 2^31 - 1 bytes: a sparse file of NULs (PDF

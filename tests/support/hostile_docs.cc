@@ -207,3 +207,18 @@ std::string nested_objects_pdf(int count)
     f += "trailer\n<< /Root 1 0 R >>\n";
     return f;
 }
+
+std::string overlapping_bodies_pdf(int count)
+{
+    std::string annots, bodies;
+    for (int i = 0; i < count; i++) {
+        annots += std::to_string(100 + i) + " 0 R ";
+        bodies += std::to_string(100 + i) + " 0 obj\n[ ";
+    }
+    std::string f = "%PDF-1.4\n";
+    f += "1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n";
+    f += "2 0 obj\n<< /Type /Pages /Kids [3 0 R] /Count 1 >>\nendobj\n";
+    f += "3 0 obj\n<< /Type /Page /Parent 2 0 R /Annots [" + annots + "] >>\nendobj\n";
+    f += bodies + "\nendobj\ntrailer\n<< /Root 1 0 R >>\n";
+    return f;
+}

@@ -55,4 +55,9 @@ std::string shared_text_pdf(int count, const std::string &text);
 // every page's text reaches over all the pages nested in it.
 std::string nested_objects_pdf(int count);
 
+// One page whose /Annots lists `count` objects that have no "endobj" of
+// their own: each body runs to the single "endobj" at the end of the file,
+// so copying them all would take about count * size / 2 bytes.
+std::string overlapping_bodies_pdf(int count);
+
 #endif
