@@ -7,6 +7,7 @@
 
 #include "doc/doc.h"
 #include "support/fixture.h"
+#include "support/fixture_docs.h"
 
 // Writes the bytes to a fresh file and loads it. The caller frees the record.
 inline int load_bytes(const std::string &bytes, pdf_doc *doc, std::string *path_out = nullptr)
@@ -39,28 +40,7 @@ inline std::string slice(const pdf_doc &doc, int32_t from, int32_t to)
 // A zlib stream holding the data in stored blocks, with a correct Adler-32.
 inline std::string zlib_stored(const std::string &data)
 {
-    std::string z = "\x78\x01";
-    size_t pos = 0;
-    do {
-        size_t n = data.size() - pos < 65535 ? data.size() - pos : 65535;
-        bool last = pos + n == data.size();
-        z += static_cast<char>(last ? 1 : 0);
-        z += static_cast<char>(n & 0xFF);
-        z += static_cast<char>(n >> 8);
-        z += static_cast<char>(~n & 0xFF);
-        z += static_cast<char>((~n >> 8) & 0xFF);
-        z += data.substr(pos, n);
-        pos += n;
-    } while (pos < data.size());
-    uint32_t a = 1, b = 0;
-    for (unsigned char c : data) {
-        a = (a + c) % 65521;
-        b = (b + a) % 65521;
-    }
-    uint32_t adler = (b << 16) | a;
-    for (int s = 24; s >= 0; s -= 8)
-        z += static_cast<char>((adler >> s) & 0xFF);
-    return z;
+    return zlib_stored_stream(data);
 }
 
 // An object stream's content: the header pairs, then the objects at First.
