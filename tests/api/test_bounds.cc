@@ -7,7 +7,6 @@
 // ctest's timeout and the ASan build catch what does not.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <string>
@@ -213,24 +212,17 @@ namespace {
 // before the end. Scans that run to the very end of such a file must not
 // step to a position one further, which no longer fits in 32 bits. Returns
 // "" when no such file can be made here, else the path (the caller removes
-// it and its directory).
-std::string largest_input(const std::string &tail, int64_t back)
+// it and its directory). `last` is written to end the file.
+std::string largest_input(const std::string &tail, int64_t back, const std::string &last = "")
 {
     std::string dir = make_temp_dir();
     std::string path = dir + "/largest.pdf";
     const int64_t size = INT64_C(0x7FFFFFFF);
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0)
-        return "";
-    const char head[] = "%PDF-1.4\n";
-    ssize_t tail_len = static_cast<ssize_t>(tail.size());
-    bool made = ftruncate(fd, size) == 0 &&
-                pwrite(fd, head, sizeof head - 1, 0) == static_cast<ssize_t>(sizeof head - 1) &&
-                pwrite(fd, tail.data(), tail.size(), size - back) == tail_len;
-    close(fd);
-    if (!made) {
-        unlink(path.c_str());
-        rmdir(dir.c_str());
+    if (!make_sparse_file(path, size,
+                          {{0, "%PDF-1.4\n"},
+                           {size - back, tail},
+                           {size - static_cast<int64_t>(last.size()), last}})) {
+        remove_tree(dir);
         return "";
     }
     return path;
@@ -238,8 +230,7 @@ std::string largest_input(const std::string &tail, int64_t back)
 
 void remove_largest(const std::string &path)
 {
-    unlink(path.c_str());
-    rmdir(path.substr(0, path.rfind('/')).c_str());
+    remove_tree(path.substr(0, path.rfind('/')));
 }
 
 }  // namespace
@@ -258,13 +249,9 @@ TEST(HostileBounds, LargestInputEndingInWhiteSpace)
 TEST(HostileBounds, LargestInputEndingInAStringEscape)
 {
     // A dictionary whose literal string ends the file with a backslash.
-    std::string path = largest_input("1 0 obj\n<< /Type /Catalog /A (", 64);
+    std::string path = largest_input("1 0 obj\n<< /Type /Catalog /A (", 64, "\\");
     if (path.empty())
         GTEST_SKIP() << "cannot make a sparse file of 2 GiB - 1 here";
-    int fd = open(path.c_str(), O_WRONLY);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(pwrite(fd, "\\", 1, INT64_C(0x7FFFFFFE)), 1);
-    close(fd);
     EXPECT_EQ(rorezide_page_count(path.c_str()), -1);
     EXPECT_EQ(message(), "Catalog has no /Pages reference in '" + path + "'");
     remove_largest(path);

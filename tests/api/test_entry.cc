@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <string>
 
@@ -62,15 +60,27 @@ TEST(PageCount, SuccessLeavesTheMessageEmpty)
 
 TEST(PageCount, FilesOf2GiBAreRefusedBeforeReading)
 {
-    // A sparse file: its size is 2 GiB, but it takes no room on disk.
-    std::string path = make_temp_dir() + "/huge.pdf";
-    FILE *f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    bool sized = ftruncate(fileno(f), INT64_C(0x80000000)) == 0;
-    std::fclose(f);
-    if (!sized)
-        GTEST_SKIP() << "cannot make a 2 GiB sparse file here";
-    EXPECT_EQ(rorezide_page_count(path.c_str()), -1);
-    EXPECT_EQ(std::string(rorezide_last_error()), "File too large (2 GiB or more): '" + path + "'");
-    std::remove(path.c_str());
+    // Sparse files: their sizes are 2 GiB and more, but they take no room on
+    // disk. Positions of 32 bits would see sizes of 0, 1 GiB and 100 bytes
+    // in the first three, and a whole one-page PDF in the last.
+    std::string dir = make_temp_dir();
+    std::string path = dir + "/huge.pdf";
+    std::string one_page = simple_pdf(1);
+    const int64_t gib = INT64_C(1) << 30;
+    const struct {
+        int64_t size;
+        std::string start;
+    } cases[] = {{2 * gib, ""},
+                 {3 * gib, ""},
+                 {4 * gib + 100, ""},
+                 {4 * gib + static_cast<int64_t>(one_page.size()), one_page}};
+    for (const auto &c : cases) {
+        if (!make_sparse_file(path, c.size, {{0, c.start}}))
+            GTEST_SKIP() << "cannot make a sparse file of " << c.size << " bytes here";
+        EXPECT_EQ(rorezide_page_count(path.c_str()), -1) << c.size;
+        EXPECT_EQ(std::string(rorezide_last_error()),
+                  "File too large (2 GiB or more): '" + path + "'")
+            << c.size;
+    }
+    remove_tree(dir);
 }

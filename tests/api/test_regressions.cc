@@ -126,7 +126,7 @@ TEST(FuzzRegressions, PdfInputsKeepTheConventions)
     std::string scratch = make_temp_dir();
     for (const std::string &path : inputs)
         run_pdf(path, scratch);
-    run_command("rm -rf '" + scratch + "'");
+    remove_tree(scratch);
 }
 
 TEST(FuzzRegressions, DecoderInputsKeepTheConventions)

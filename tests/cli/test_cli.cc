@@ -19,7 +19,7 @@ struct workspace {
     std::string dir = make_temp_dir();
     std::string in = dir + "/in.pdf";
     explicit workspace(int pages) { write_file(in, simple_pdf(pages)); }
-    ~workspace() { run_command("rm -rf '" + dir + "'"); }
+    ~workspace() { remove_tree(dir); }
     std::string path(const std::string &name) const { return dir + "/" + name; }
 };
 
@@ -28,14 +28,6 @@ struct cli_result {
     std::string out;
     std::string err;
 };
-
-std::string shell_quote(const std::string &s)
-{
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
 
 // Runs the built command with these arguments; stderr goes through a file
 // in the workspace.
@@ -48,7 +40,10 @@ cli_result run_cli(const workspace &w, const std::vector<std::string> &args)
     cmd += " 2>" + shell_quote(err_path);
     cli_result r;
     r.status = run_command(cmd, &r.out);
+    // The command writes text: on Windows its lines end in CR LF.
     r.err = read_file(err_path);
+    for (size_t cr; (cr = r.err.find("\r\n")) != std::string::npos;)
+        r.err.erase(cr, 1);
     return r;
 }
 
@@ -158,6 +153,22 @@ TEST(CliBurst, WriterFailureIsStatusOne)
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "rorezide burst: Cannot open output file '" + dir +
                          "/page_001.pdf' for writing\n");
+}
+
+TEST(CliBurst, NonAsciiInputNameAndOutputDirectory)
+{
+    // On Windows the command's manifest makes UTF-8 its ANSI code page:
+    // without it, these names would not survive the trip from its command
+    // line to the C runtime.
+    workspace w(1);
+    std::string in = w.path("\u00dcbersicht-\u6587\u66f8.pdf");
+    write_file(in, simple_pdf(3));
+    std::string out = w.path("Ausgabe-\u00df-\u51fa\u529b");
+    cli_result r = run_cli(w, {"burst", in, out});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "wrote 3 files to " + out + ": page_001.pdf to page_003.pdf\n");
+    EXPECT_EQ(simple_pages_of(out + "/page_003.pdf"), std::vector<int>{3});
+    EXPECT_EQ(run_cli(w, {"count", in}).out, "3\n");
 }
 
 TEST(CliRange, WritesTheRange)

@@ -85,5 +85,5 @@ TEST(Sample, GeneratorReproducesTheCommittedFile)
               0);
     EXPECT_EQ(rorezide_page_count(fresh.c_str()), 12);
     EXPECT_EQ(text_of(fresh), text_of(sample));
-    run_command("rm -rf '" + dir + "'");
+    remove_tree(dir);
 }

@@ -3,6 +3,7 @@
 #ifndef ROREZIDE_TESTS_SUPPORT_FIXTURE_H
 #define ROREZIDE_TESTS_SUPPORT_FIXTURE_H
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -28,14 +29,33 @@ struct pdf_builder {
 // font. Each page shows its page number in large text, so renderings differ.
 std::string simple_pdf(int pages);
 
+// Paths in the helpers below are UTF-8 (on Windows too, where they are
+// turned into the system's UTF-16 names). Directories are joined with '/'.
+
 // A fresh empty directory for one test.
 std::string make_temp_dir();
 void write_file(const std::string &path, const std::string &bytes);
 std::string read_file(const std::string &path);
 bool file_exists(const std::string &path);
+// Creates one directory; false when it could not.
+bool make_dir(const std::string &path);
+// Removes a file or a directory with everything in it, if present.
+void remove_tree(const std::string &path);
 
-// Runs a shell command; returns its exit status and puts stdout into *out.
+// Bytes to write at an offset of a file.
+using file_piece = std::pair<int64_t, std::string>;
+
+// A sparse file of `size` bytes: zeros, taking no room on disk where the
+// file system allows, but for the pieces written into it. False when it
+// cannot be made here.
+bool make_sparse_file(const std::string &path, int64_t size,
+                      const std::vector<file_piece> &pieces = {});
+
+// Runs a command through the system's command processor (sh, or cmd.exe on
+// Windows); returns its exit status and puts stdout into *out.
 int run_command(const std::string &cmd, std::string *out = nullptr);
+// One argument quoted for run_command.
+std::string shell_quote(const std::string &arg);
 // True when the program is on PATH.
 bool have_tool(const char *name);
 

@@ -48,7 +48,7 @@ std::string inheriting_pdf()
 
 struct producers_dir {
     std::string dir = make_temp_dir();
-    ~producers_dir() { run_command("rm -rf '" + dir + "'"); }
+    ~producers_dir() { remove_tree(dir); }
     std::string path(const std::string &name) const { return dir + "/" + name; }
 };
 
