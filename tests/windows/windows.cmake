@@ -1,0 +1,62 @@
+# Steps of the Windows builds' tests, chosen with -DSTEP=...:
+#   build        configure BINARY_DIR from the preset PRESET of SOURCE_DIR
+#                (with GENERATOR) and build it
+#   suite        run the test suite of BINARY_DIR (under wine) with ctest
+#   same_output  burst the sample with the Windows command (under wine, in
+#                the suite's wine prefix) and with the Linux one LINUX_CLI,
+#                into WORK; the files must be byte for byte the same
+cmake_minimum_required(VERSION 3.25)
+
+# Runs a command and stops the test with its output when it fails; the
+# output is shown either way, for the log of the run.
+function(run_shown)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  message("${out}")
+  if(NOT rc EQUAL 0)
+    list(JOIN ARGN " " cmd)
+    message(FATAL_ERROR "failed (${rc}): ${cmd}")
+  endif()
+endfunction()
+
+function(step_build)
+  run_shown(${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${BINARY_DIR} --preset ${PRESET}
+            -G ${GENERATOR})
+  run_shown(${CMAKE_COMMAND} --build ${BINARY_DIR} -j 2)
+endfunction()
+
+function(step_suite)
+  run_shown(${CMAKE_CTEST_COMMAND} --test-dir ${BINARY_DIR} -j 2 --output-on-failure)
+endfunction()
+
+function(step_same_output)
+  set(sample ${SOURCE_DIR}/examples/sample.pdf)
+  file(REMOVE_RECURSE ${WORK})
+  run_shown(${LINUX_CLI} burst ${sample} ${WORK}/linux)
+  run_shown(${CMAKE_COMMAND} -E env WINEPREFIX=${BINARY_DIR}/wineprefix WINEDEBUG=-all
+            WINEDLLOVERRIDES=mscoree,mshtml= ${WINE} ${BINARY_DIR}/rorezide.exe
+            burst Z:${sample} Z:${WORK}/windows)
+  file(GLOB names RELATIVE ${WORK}/linux ${WORK}/linux/*.pdf)
+  file(GLOB windows_names RELATIVE ${WORK}/windows ${WORK}/windows/*.pdf)
+  list(LENGTH names count)
+  if(count EQUAL 0 OR NOT names STREQUAL windows_names)
+    message(FATAL_ERROR "files written: ${names} (Linux), ${windows_names} (Windows)")
+  endif()
+  foreach(name IN LISTS names)
+    file(SHA256 ${WORK}/linux/${name} linux_hash)
+    file(SHA256 ${WORK}/windows/${name} windows_hash)
+    if(NOT linux_hash STREQUAL windows_hash)
+      message(FATAL_ERROR "${name} differs between the Linux and the Windows command")
+    endif()
+  endforeach()
+  message("${count} files, the same from both commands")
+endfunction()
+
+if(STEP STREQUAL "build")
+  step_build()
+elseif(STEP STREQUAL "suite")
+  step_suite()
+elseif(STEP STREQUAL "same_output")
+  step_same_output()
+else()
+  message(FATAL_ERROR "unknown STEP '${STEP}'")
+endif()
