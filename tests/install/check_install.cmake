@@ -4,7 +4,7 @@
 #   find_package  configure, build and run consumer/ with CMAKE_PREFIX_PATH
 #   pkg_config    cc consumer.c $(pkg-config --cflags --libs rorezide), run it
 # For a Windows build (WINDOWS true) the library is bin/rorezide.dll with the
-# import library lib/librorezide.dll.a; the consumer is built with the
+# import library lib/librorezide.dll.a and lib/rorezide.def; the consumer is built with the
 # toolchain file TOOLCHAIN, gets a copy of the DLL beside it, and programs
 # run through EMULATOR (its words separated by '|'), which sees the build's
 # files under the drive DRIVE.
@@ -64,7 +64,7 @@ function(step_install)
   file(REMOVE_RECURSE "${PREFIX}")
   run_checked(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX} --config ${CONFIG})
   if(WINDOWS)
-    set(library ${BINDIR}/rorezide.dll ${LIBDIR}/librorezide.dll.a)
+    set(library ${BINDIR}/rorezide.dll ${LIBDIR}/librorezide.dll.a ${LIBDIR}/rorezide.def)
   else()
     set(library ${LIBDIR}/librorezide.so ${LIBDIR}/librorezide.so.0)
   endif()
