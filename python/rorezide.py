@@ -8,13 +8,15 @@
     rorezide.split_every_n("in.pdf", 5, "chunks")    # chunks/split_001.pdf ...
     rorezide.split_remove("in.pdf", [1], "rest.pdf")
 
-Page numbers are 1-based. Paths may be str, bytes or path-like objects. A
-failure raises RorezideError whose message is the library's, unchanged.
+Page numbers are 1-based. Paths may be str, bytes or path-like objects; on
+Windows the library reads them in the process's ANSI code page, so str paths
+are encoded to it (a name it cannot hold raises UnicodeEncodeError). A failure
+raises RorezideError whose message is the library's, unchanged.
 
 The shared library is looked for, in this order: the path in the environment
-variable ROREZIDE_LIBRARY; librorezide.so.0 or librorezide.so next to this
-module; the system loader's search (ctypes.util.find_library, then
-"librorezide.so.0").
+variable ROREZIDE_LIBRARY; next to this module, librorezide.so.0 or
+librorezide.so (rorezide.dll on Windows); the system loader's search
+(ctypes.util.find_library, then "librorezide.so.0" or "rorezide.dll").
 
 The library keeps one process-wide message buffer, so it must be called one
 call at a time; this module holds a lock around every call and the reading of
@@ -34,6 +36,12 @@ __all__ = [
 
 _INT_MIN = -(2 ** 31)
 _INT_MAX = 2 ** 31 - 1
+
+_WINDOWS = os.name == "nt"
+# The library's file names, the one to ask the system loader for first.
+_NAMES = ("rorezide.dll",) if _WINDOWS else ("librorezide.so.0", "librorezide.so")
+# Paths and messages between Python text and the library's bytes.
+_ENCODING = "mbcs" if _WINDOWS else None
 
 _lock = threading.Lock()
 _lib = None
@@ -55,12 +63,12 @@ def _candidates():
         # copy would hide a wrong setting.
         return [env]
     here = os.path.dirname(os.path.abspath(__file__))
-    names = [os.path.join(here, n) for n in ("librorezide.so.0", "librorezide.so")]
+    names = [os.path.join(here, n) for n in _NAMES]
     names = [n for n in names if os.path.exists(n)]
     found = ctypes.util.find_library("rorezide")
     if found:
         names.append(found)
-    names.append("librorezide.so.0")
+    names.append(_NAMES[0])
     return names
 
 
@@ -108,7 +116,12 @@ def _library():
 
 
 def _path(p):
-    return None if p is None else os.fsencode(p)
+    if p is None:
+        return None
+    p = os.fspath(p)
+    if isinstance(p, str) and _ENCODING:
+        return p.encode(_ENCODING)
+    return os.fsencode(p)
 
 
 def _int(value, what):
@@ -130,7 +143,7 @@ def _page_array(pages):
 
 
 def _message(lib):
-    return lib.rorezide_last_error().decode("utf-8", "replace")
+    return lib.rorezide_last_error().decode(_ENCODING or "utf-8", "replace")
 
 
 def _call_split(name, *args):
