@@ -108,7 +108,15 @@ def _library():
 
 
 def _path(p):
-    return None if p is None else os.fsencode(p)
+    """The path as bytes for the C library. A NUL byte would end the path
+    early there, so that some other file would be read or written: such a
+    path is refused, as Python's own file functions refuse it."""
+    if p is None:
+        return None
+    encoded = os.fsencode(p)
+    if b"\0" in encoded:
+        raise ValueError("embedded null byte in path")
+    return encoded
 
 
 def _int(value, what):

@@ -31,6 +31,9 @@ struct objvec {
     obj_entry *items;
     int32_t count;
     int32_t cap;
+    // Set, and kept, once an append found no room: the index then lacks
+    // an object of the file, and the load must not go on as if it were whole.
+    int32_t lost;
 };
 
 // One leaf page with the attributes it inherits from its ancestors made
@@ -81,6 +84,8 @@ int doc_load(const char *path, pdf_doc *doc);
 // Releases everything doc owns and zeroes it. Harmless on a zeroed record.
 void doc_free(pdf_doc *doc);
 
+// Appends a copy of entry; when the array cannot grow the entry is not
+// added and vec->lost is set.
 void objvec_push(objvec *vec, const obj_entry &entry);
 
 // Index of the first entry of the final index with object number num, or -1.

@@ -556,28 +556,6 @@ int assemble(extract_ctx *ctx, const int *pages, int count)
     return state;
 }
 
-// The file is written only when every byte reached it: a short write, or a
-// flush on close that fails (a full disk shows there), is a write error.
-int save_buffer(const out_buf *out, const char *path)
-{
-    FILE *f = std::fopen(path, "wb");
-    if (!f) {
-        set_error("Cannot open output file '%s' for writing", path);
-        return 0;
-    }
-    size_t n = static_cast<size_t>(out->len);
-    if (std::fwrite(out->data, 1, n, f) != n) {
-        set_error("Write error while saving to '%s'", path);
-        std::fclose(f);
-        return 0;
-    }
-    if (std::fclose(f) != 0) {
-        set_error("Write error while saving to '%s'", path);
-        return 0;
-    }
-    return 1;
-}
-
 }  // namespace
 
 void scan_refs(const unsigned char *text, int32_t length, int32_t max_num,
@@ -628,7 +606,7 @@ int extract_pages_with(extract_ctx *ctx, const int *pages, int count, const char
         set_error("Output too large for a PDF 1.4 file (2 GiB or more): '%s'", path);
         return 0;
     }
-    return save_buffer(&ctx->out, path);
+    return save_output(ctx->out.data, ctx->out.len, path);
 }
 
 void extract_ctx_free(extract_ctx *ctx)

@@ -31,6 +31,11 @@ void scan_refs(const unsigned char *text, int32_t length, int32_t max_num,
 // written; 0 with one message set.
 int doc_extract_pages(const pdf_doc *doc, const int *pages, int count, const char *path);
 
+// Writes the len bytes of an assembled file to path so that a failure
+// leaves whatever stood at path unchanged (see save.cc for the targets
+// written in place). 1 on success; 0 with one message set.
+int save_output(const unsigned char *data, uint64_t len, const char *path);
+
 // Positions in the output are 32-bit: a file whose objects or
 // cross-reference table would start at 2 GiB or beyond is refused.
 constexpr uint64_t OUTPUT_POS_LIMIT = UINT64_C(0x80000000);

@@ -2,6 +2,13 @@
 // producers compared with qpdf's count of the same file.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
 #include <string>
 
 #include "api/error.h"
@@ -115,6 +122,66 @@ TEST(Load, FreedRecordIsZero)
     pdf_doc zero{};
     EXPECT_EQ(std::memcmp(&doc, &zero, sizeof doc), 0);
     EXPECT_EQ(doc.root_num, 0);
+}
+
+TEST(Load, OnlyRegularFilesAreRead)
+{
+    std::string dir = make_temp_dir();
+    std::string fifo = dir + "/fifo.pdf";
+    std::string link = dir + "/link.pdf";
+    write_file(dir + "/in.pdf", simple_pdf(2));
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    ASSERT_EQ(symlink("in.pdf", link.c_str()), 0);
+    // A FIFO without a writer must not block the call.
+    for (const std::string &path : {dir, fifo, std::string("/dev/null")}) {
+        pdf_doc doc;
+        EXPECT_EQ(doc_load(path.c_str(), &doc), -1);
+        EXPECT_EQ(message(), "Cannot open input file '" + path + "'");
+        doc_free(&doc);
+    }
+    pdf_doc doc;
+    EXPECT_EQ(doc_load(link.c_str(), &doc), 0);
+    EXPECT_EQ(doc.pages.count, 2);
+    doc_free(&doc);
+    run_command("rm -rf '" + dir + "'");
+}
+
+TEST(Load, AnIndexThatCannotGrowFailsTheLoad)
+{
+    objvec full{};
+    full.count = full.cap = INT32_MAX / 2 + 1;
+    objvec_push(&full, obj_entry{});
+    EXPECT_EQ(full.count, INT32_MAX / 2 + 1);
+    EXPECT_EQ(full.lost, 1);
+#if !defined(__SANITIZE_ADDRESS__)
+    // Four million headers need a 200 MB index; the child's address space
+    // leaves no room for it.
+    std::string f = "%PDF-1.4\n";
+    for (int i = 0; i < 4000000; i++)
+        f += "1 0 obj\n";
+    std::string path = make_temp_dir() + "/many.pdf";
+    write_file(path, f);
+    pid_t pid = fork();
+    if (pid == 0) {
+        long pages = 0, page_size = sysconf(_SC_PAGESIZE);
+        FILE *statm = std::fopen("/proc/self/statm", "r");
+        if (!statm || std::fscanf(statm, "%ld", &pages) != 1)
+            _exit(2);
+        std::fclose(statm);
+        rlim_t room = static_cast<rlim_t>(pages) * page_size + f.size() + (150u << 20);
+        struct rlimit rl = {room, room};
+        setrlimit(RLIMIT_AS, &rl);
+        pdf_doc doc;
+        int rc = doc_load(path.c_str(), &doc);
+        doc_free(&doc);
+        _exit(rc == -1 && message() == "Out of memory" ? 0 : 1);
+    }
+    int status = 1;
+    ASSERT_GT(pid, 0);
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    run_command("rm -rf '" + path.substr(0, path.rfind('/')) + "'");
+#endif
 }
 
 TEST(Load, ProducersAgreeWithQpdfOnPageCounts)
