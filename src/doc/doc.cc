@@ -90,6 +90,7 @@ int doc_read_file(const char *path, pdf_doc *doc)
     std::fclose(f);
     doc->root_num = -1;
     doc->encrypted = 0;
+    doc->catalog_idx = -1;
     return 0;
 }
 
@@ -174,4 +175,13 @@ int32_t doc_find(const pdf_doc *doc, int32_t num)
         if (doc->objs.items[i].num == num)
             return i;
     return -1;
+}
+
+int32_t doc_written_gen(const pdf_doc *doc, int32_t num)
+{
+    int32_t i = doc_find(doc, num);
+    if (i < 0)
+        return 0;
+    const obj_entry &e = doc->objs.items[i];
+    return !e.compressed && e.gen >= 1 && e.gen <= 65535 ? e.gen : 0;
 }
