@@ -116,12 +116,20 @@ def _library():
 
 
 def _path(p):
+    """The path as bytes for the C library (on Windows in the ANSI code
+    page, which the library reads paths in). A NUL byte would end the path
+    early there, so that some other file would be read or written: such a
+    path is refused, as Python's own file functions refuse it."""
     if p is None:
         return None
     p = os.fspath(p)
     if isinstance(p, str) and _ENCODING:
-        return p.encode(_ENCODING)
-    return os.fsencode(p)
+        encoded = p.encode(_ENCODING)
+    else:
+        encoded = os.fsencode(p)
+    if b"\0" in encoded:
+        raise ValueError("embedded null byte in path")
+    return encoded
 
 
 def _int(value, what):

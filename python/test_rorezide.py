@@ -129,6 +129,15 @@ class Failures(WorkDir):
             rorezide.split_pages(SAMPLE, [1.0], self.path("o.pdf"))
         self.assertFalse(os.path.exists(self.path("o.pdf")))
 
+    def test_paths_with_a_nul_byte_are_refused_before_the_call(self):
+        out = self.path("o.pdf")
+        for call in (lambda: rorezide.split_range(SAMPLE, 1, 1, out + "\0/../x"),
+                     lambda: rorezide.split_all(SAMPLE, os.fsencode(out) + b"\0x"),
+                     lambda: rorezide.page_count(SAMPLE + "\0")):
+            with self.assertRaises(ValueError):
+                call()
+        self.assertEqual(os.listdir(self.dir), [])
+
 
 class Loading(unittest.TestCase):
     def test_a_library_path_that_does_not_load_raises_oserror(self):

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "api/error.h"
 #include "doc/doc.h"
@@ -15,8 +16,9 @@
 
 namespace {
 
-constexpr int DIR_BUF_LEN = 1024;
-constexpr int NAME_BUF_LEN = 1280;
+// Room a file name adds to its directory: "/page_" or "/split_", up to ten
+// digits, ".pdf" and the terminating NUL.
+constexpr size_t NAME_ROOM = 32;
 
 bool is_separator(char c)
 {
@@ -31,17 +33,17 @@ void make_one_dir(const char *path)
 }
 
 // Creates the directory path and every missing parent, ignoring every
-// failure. Backslashes count as separators too; each becomes a slash.
+// failure. Backslashes count as separators too; each becomes a slash. The
+// path is used whole, however long: cutting it would create, and later
+// write into, some other directory.
 void make_dir_recursive(const char *path)
 {
-    char buf[DIR_BUF_LEN];
-    std::snprintf(buf, sizeof buf, "%s", path);
-    size_t n = 0;
-    while (buf[n])
-        n++;
-    if (n == 0)
+    size_t n = std::strlen(path);
+    char *buf = static_cast<char *>(std::malloc(n + 1));
+    if (!buf)
         return;
-    if (is_separator(buf[n - 1]))
+    std::memcpy(buf, path, n + 1);
+    if (n > 0 && is_separator(buf[n - 1]))
         buf[--n] = '\0';
     // The first byte is never a separator here, so a leading slash does not
     // make an empty prefix.
@@ -52,20 +54,44 @@ void make_dir_recursive(const char *path)
         make_one_dir(buf);
         buf[i] = '/';
     }
-    make_one_dir(buf);
+    if (n > 0)
+        make_one_dir(buf);
+    std::free(buf);
 }
 
-// Creates the caller's directory and copies it into dir without one
-// trailing separator; file names are then joined with '/'.
-void prepare_output_dir(const char *out_dir, char dir[DIR_BUF_LEN])
+// The buffer output file names are formatted into: the caller's directory
+// without one trailing separator, with room for a file name after it.
+struct name_buf {
+    char *text;
+    size_t cap;
+    const char *dir;  // the directory as it stands in the names
+};
+
+// Creates the caller's directory and prepares the name buffer; false (with
+// "Out of memory") when the buffer cannot be had.
+bool prepare_output_dir(const char *out_dir, name_buf *names)
 {
     make_dir_recursive(out_dir);
-    std::snprintf(dir, DIR_BUF_LEN, "%s", out_dir);
-    size_t n = 0;
-    while (dir[n])
-        n++;
+    size_t n = std::strlen(out_dir);
+    names->cap = n + NAME_ROOM;
+    names->text = static_cast<char *>(std::malloc(names->cap + n + 1));
+    if (!names->text) {
+        set_error("Out of memory");
+        return false;
+    }
+    char *dir = names->text + names->cap;
+    std::memcpy(dir, out_dir, n + 1);
     if (n > 0 && is_separator(dir[n - 1]))
         dir[n - 1] = '\0';
+    names->dir = dir;
+    return true;
+}
+
+// The name of output file k from the pattern, in the buffer.
+const char *name_format(name_buf *names, const char *pattern, int k)
+{
+    std::snprintf(names->text, names->cap, pattern, names->dir, k);
+    return names->text;
 }
 
 // The list first, first + 1, ..., last on the heap, or null.
@@ -104,23 +130,21 @@ const char *page_name_pattern(int page_count)
 
 // Every page from the one loaded document; the files of earlier pages stay
 // when a later one fails.
-int write_every_page(const pdf_doc *doc, const char *dir)
+int write_every_page(const pdf_doc *doc, name_buf *names)
 {
     const char *pattern = page_name_pattern(doc->pages.count);
     extract_ctx ctx;
     extract_ctx_init(&ctx, doc, 1);
     int result = 1;
     for (int i = 1; i <= doc->pages.count && result; i++) {
-        char name[NAME_BUF_LEN];
-        std::snprintf(name, sizeof name, pattern, dir, i);
         int one[1] = {i};
-        result = extract_pages_with(&ctx, one, 1, name);
+        result = extract_pages_with(&ctx, one, 1, name_format(names, pattern, i));
     }
     extract_ctx_free(&ctx);
     return result;
 }
 
-int write_chunks(const pdf_doc *doc, int n, const char *dir)
+int write_chunks(const pdf_doc *doc, int n, name_buf *names)
 {
     int pages = doc->pages.count;
     int chunks = pages / n + (pages % n != 0 ? 1 : 0);
@@ -132,9 +156,7 @@ int write_chunks(const pdf_doc *doc, int n, const char *dir)
         int first = 1 + (k - 1) * n;
         int64_t end = static_cast<int64_t>(first) + n - 1;
         int last = end < pages ? static_cast<int>(end) : pages;
-        char name[NAME_BUF_LEN];
-        std::snprintf(name, sizeof name, pattern, dir, k);
-        result = extract_run(&ctx, first, last, name);
+        result = extract_run(&ctx, first, last, name_format(names, pattern, k));
     }
     extract_ctx_free(&ctx);
     return result;
@@ -200,9 +222,12 @@ int rorezide_all(const char *input_path, const char *output_dir)
         doc_free(&doc);
         return 0;
     }
-    char dir[DIR_BUF_LEN];
-    prepare_output_dir(output_dir, dir);
-    int result = write_every_page(&doc, dir);
+    name_buf names;
+    int result = 0;
+    if (prepare_output_dir(output_dir, &names)) {
+        result = write_every_page(&doc, &names);
+        std::free(names.text);
+    }
     doc_free(&doc);
     return result;
 }
@@ -277,9 +302,12 @@ int rorezide_every_n(const char *input_path, int n, const char *output_dir)
         doc_free(&doc);
         return 0;
     }
-    char dir[DIR_BUF_LEN];
-    prepare_output_dir(output_dir, dir);
-    int result = write_chunks(&doc, n, dir);
+    name_buf names;
+    int result = 0;
+    if (prepare_output_dir(output_dir, &names)) {
+        result = write_chunks(&doc, n, &names);
+        std::free(names.text);
+    }
     doc_free(&doc);
     return result;
 }

@@ -1,6 +1,11 @@
 #include "doc/doc.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/types.h>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -15,14 +20,44 @@ namespace {
 // 2 GiB or more cannot be addressed and is refused before any allocation.
 constexpr int64_t MAX_INPUT_SIZE = INT64_C(0x7FFFFFFF);
 
-// Steps 2 to 7: the whole file image in one allocation and one read.
+// Opens path for reading when it names a regular file (through any
+// symbolic links), else returns null. A directory, a device or a FIFO is
+// no PDF file: seeking in them gives sizes that mean nothing, and opening a
+// FIFO without a writer would block forever, so the open itself must not
+// wait and the kind is taken from the opened file.
+FILE *open_regular_file(const char *path)
+{
+#ifdef _WIN32
+    struct _stat64 st;
+    if (_stat64(path, &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG)
+        return nullptr;
+    return std::fopen(path, "rb");
+#else
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat st;
+    int flags = fcntl(fd, F_GETFL);
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || flags < 0 ||
+        fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        close(fd);
+        return nullptr;
+    }
+    FILE *f = fdopen(fd, "rb");
+    if (!f)
+        close(fd);
+    return f;
+#endif
+}
+
+// The whole file image in one allocation and one read.
 int doc_read_file(const char *path, pdf_doc *doc)
 {
     if (!path) {
         set_error("NULL input path");
         return -1;
     }
-    FILE *f = std::fopen(path, "rb");
+    FILE *f = open_regular_file(path);
     if (!f) {
         set_error("Cannot open input file '%s'", path);
         return -1;
@@ -55,10 +90,11 @@ int doc_read_file(const char *path, pdf_doc *doc)
     std::fclose(f);
     doc->root_num = -1;
     doc->encrypted = 0;
+    doc->catalog_idx = -1;
     return 0;
 }
 
-// Step 14: what the index-building stages could not find is reported here.
+// What the index-building stages could not find is reported here.
 int doc_check_index(const pdf_doc *doc, const char *path)
 {
     int32_t bound = doc->size < MAX_OBJ_NUM + 1 ? doc->size : MAX_OBJ_NUM + 1;
@@ -90,6 +126,10 @@ int doc_load(const char *path, pdf_doc *doc)
     index_stream_extents(doc);
     index_object_ends(doc);
     objstm_expand_all(doc);
+    if (doc->objs.lost) {
+        set_error("Out of memory");
+        return -1;
+    }
     index_resolve_duplicates(doc);
     if (doc_check_index(doc, path) < 0)
         return -1;
@@ -114,11 +154,13 @@ void objvec_push(objvec *vec, const obj_entry &entry)
 {
     if (vec->count == vec->cap) {
         int32_t cap = vec->count == 0 ? 128 : vec->count * 2;
-        if (vec->count > INT32_MAX / 2)
+        void *grown = nullptr;
+        if (vec->count <= INT32_MAX / 2)
+            grown = std::realloc(vec->items, static_cast<size_t>(cap) * sizeof(obj_entry));
+        if (!grown) {
+            vec->lost = 1;
             return;
-        void *grown = std::realloc(vec->items, static_cast<size_t>(cap) * sizeof(obj_entry));
-        if (!grown)
-            return;
+        }
         vec->items = static_cast<obj_entry *>(grown);
         vec->cap = cap;
     }
@@ -133,4 +175,13 @@ int32_t doc_find(const pdf_doc *doc, int32_t num)
         if (doc->objs.items[i].num == num)
             return i;
     return -1;
+}
+
+int32_t doc_written_gen(const pdf_doc *doc, int32_t num)
+{
+    int32_t i = doc_find(doc, num);
+    if (i < 0)
+        return 0;
+    const obj_entry &e = doc->objs.items[i];
+    return !e.compressed && e.gen >= 1 && e.gen <= 65535 ? e.gen : 0;
 }

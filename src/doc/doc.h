@@ -25,12 +25,16 @@ struct obj_entry {
     int32_t compressed;
     const unsigned char *text;  // compressed entries: borrowed from objstm_bufs
     int32_t text_len;
+    int32_t gen;  // plain entries: the generation their header states; else 0
 };
 
 struct objvec {
     obj_entry *items;
     int32_t count;
     int32_t cap;
+    // Set, and kept, once an append found no room: the index then lacks
+    // an object of the file, and the load must not go on as if it were whole.
+    int32_t lost;
 };
 
 // One leaf page with the attributes it inherits from its ancestors made
@@ -72,6 +76,10 @@ struct pdf_doc {
     // Bytes held by the objstm_bufs in all: with the file size, the measure
     // the page-tree walk's spending is bounded by.
     int64_t objstm_bytes;
+    // Index of the catalog entry chosen by the load when the page tree
+    // hangs below it (not when the catalog is itself a page-tree node); -1
+    // otherwise. Its /AcroForm and /OCProperties travel to every output.
+    int32_t catalog_idx;
 };
 
 // Fills doc from the PDF at path. 0 on success; -1 with one message set.
@@ -81,9 +89,15 @@ int doc_load(const char *path, pdf_doc *doc);
 // Releases everything doc owns and zeroes it. Harmless on a zeroed record.
 void doc_free(pdf_doc *doc);
 
+// Appends a copy of entry; when the array cannot grow the entry is not
+// added and vec->lost is set.
 void objvec_push(objvec *vec, const obj_entry &entry);
 
 // Index of the first entry of the final index with object number num, or -1.
 int32_t doc_find(const pdf_doc *doc, int32_t num);
+
+// The generation an output file gives object num: that of the header of
+// its entry in the input when it is a plain entry stating 1..65535, else 0.
+int32_t doc_written_gen(const pdf_doc *doc, int32_t num);
 
 #endif

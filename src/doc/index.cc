@@ -21,10 +21,20 @@ namespace {
 // dictionary of a real file holds an object header.
 constexpr int64_t DICT_SCAN_BUDGET_FACTOR = 16;
 
+// The decimal value of data[from, to], accumulated in 32-bit wrapping
+// arithmetic like every integer read from PDF text.
+int32_t digits_value(const unsigned char *data, int32_t from, int32_t to)
+{
+    uint32_t v = 0;
+    for (int32_t i = from; i <= to; i++)
+        v = v * 10u + static_cast<uint32_t>(data[i] - '0');
+    return static_cast<int32_t>(v);
+}
+
 // Reads the header "N G obj" backwards from the "obj" at q. Returns the
-// object number and sets *num_start, or returns 0 when no header stands
-// there.
-int32_t header_before(const unsigned char *data, int32_t q, int32_t *num_start)
+// object number and sets *num_start and *gen, or returns 0 when no header
+// stands there.
+int32_t header_before(const unsigned char *data, int32_t q, int32_t *num_start, int32_t *gen)
 {
     int32_t p = q - 1;
     int32_t mark = p;
@@ -37,6 +47,7 @@ int32_t header_before(const unsigned char *data, int32_t q, int32_t *num_start)
         p--;
     if (p == mark || p < 0)  // no generation, or no room for an object number
         return 0;
+    int32_t gen_first = p + 1, gen_last = mark;
     mark = p;
     while (p >= 0 && is_c_space(data[p]))
         p--;
@@ -49,11 +60,9 @@ int32_t header_before(const unsigned char *data, int32_t q, int32_t *num_start)
         return 0;
     if (p >= 0 && is_alnum(data[p]))
         return 0;
-    uint32_t num = 0;
-    for (int32_t i = p + 1; i <= mark; i++)
-        num = num * 10u + static_cast<uint32_t>(data[i] - '0');
     *num_start = p + 1;
-    return static_cast<int32_t>(num);
+    *gen = digits_value(data, gen_first, gen_last);
+    return digits_value(data, p + 1, mark);
 }
 
 // True when the three bytes at q, whose last one is known to be 'j', are an
@@ -122,12 +131,13 @@ void index_scan_objects(pdf_doc *doc)
         j++;
         if (!obj_keyword_at(data, size, q))
             continue;
-        int32_t num_start = 0;
-        int32_t num = header_before(data, q, &num_start);
+        int32_t num_start = 0, gen = 0;
+        int32_t num = header_before(data, q, &num_start, &gen);
         if (num <= 0)
             continue;
         obj_entry e{};
         e.num = num;
+        e.gen = gen;
         e.obj_off = num_start;
         e.dict_off = -1;
         e.dict_end = -1;
@@ -304,15 +314,36 @@ void index_stream_extents(pdf_doc *doc)
     occ_free(&ctx.endstream);
 }
 
+namespace {
+
+// Where the search for an object's "endobj" starts: past its stream data,
+// else past its dictionary, else at its header. A dictionary is skipped
+// whole (strings included: an annotation's text may well say "endobj")
+// when it closes before the next object's header; a damaged one that does
+// not is searched from its "<<", which finds the nearest keyword.
+int32_t endobj_search_start(const pdf_doc *doc, int32_t i)
+{
+    const obj_entry &e = doc->objs.items[i];
+    if (e.has_stream)
+        return e.data_end;
+    if (e.dict_off < 0)
+        return e.obj_off;
+    int32_t next = i + 1 < doc->objs.count ? doc->objs.items[i + 1].obj_off : doc->size;
+    // Bounded by the next header, the search costs no more than the bytes
+    // up to it, and finds the same close whenever it lies before it.
+    int32_t close = find_dict_close(doc->data, doc->size, e.dict_off, next);
+    return close > 0 && static_cast<int64_t>(close) + 2 <= next ? close + 2 : e.dict_off;
+}
+
+}  // namespace
+
 void index_object_ends(pdf_doc *doc)
 {
     occ_search endobj;
     occ_init_kw(&endobj, doc->data, doc->size, "endobj");
     for (int32_t i = 0; i < doc->objs.count; i++) {
-        obj_entry *e = &doc->objs.items[i];
-        int32_t start = e->has_stream ? e->data_end : e->dict_off >= 0 ? e->dict_off : e->obj_off;
-        int32_t k = occ_find_kw(&endobj, start);
-        e->endobj_off = k < 0 ? doc->size : k;
+        int32_t k = occ_find_kw(&endobj, endobj_search_start(doc, i));
+        doc->objs.items[i].endobj_off = k < 0 ? doc->size : k;
     }
     occ_free(&endobj);
 }

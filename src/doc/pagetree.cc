@@ -533,6 +533,8 @@ int pages_load_tree(pdf_doc *doc, const char *path)
         set_error(MSG_NO_PAGES_REF, path);
         return -1;
     }
+    int cat_kind = obj_type(doc->data, doc->size, doc->objs.items[cat]);
+    doc->catalog_idx = cat_kind == 1 || cat_kind == 2 ? -1 : cat;
     walk_ctx w{};
     w.doc = doc;
     w.visited = static_cast<unsigned char *>(std::calloc(static_cast<size_t>(doc->max_num) + 1, 1));

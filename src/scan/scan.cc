@@ -232,8 +232,13 @@ int32_t find_dict_close(const unsigned char *buf, int32_t len, int32_t start, in
     return -1;
 }
 
-int32_t find_key_top(const unsigned char *buf, int32_t len, int32_t start, int32_t end,
-                     const char *name)
+namespace {
+
+// The first /name key standing directly in a dictionary of buf[start, end):
+// at depth 1 when exact, else at depth 0 or 1. Depth counts "<<" and ">>"
+// only; strings, hex strings and comments are stepped over.
+int32_t find_key_walk(const unsigned char *buf, int32_t len, int32_t start, int32_t end,
+                      const char *name, bool exact)
 {
     int32_t limit = min32(len, end);
     int32_t n = kw_len(name);
@@ -263,7 +268,8 @@ int32_t find_key_top(const unsigned char *buf, int32_t len, int32_t start, int32
             } else {
                 i++;
             }
-        } else if (c == '/' && depth <= 1 && static_cast<int64_t>(i) + 1 + n <= limit &&
+        } else if (c == '/' && (exact ? depth == 1 : depth <= 1) &&
+                   static_cast<int64_t>(i) + 1 + n <= limit &&
                    std::memcmp(buf + i + 1, name, static_cast<size_t>(n)) == 0 &&
                    (i + 1 + n == limit || !is_name_char(buf[i + 1 + n]))) {
             return i;
@@ -272,6 +278,66 @@ int32_t find_key_top(const unsigned char *buf, int32_t len, int32_t start, int32
         }
     }
     return -1;
+}
+
+}  // namespace
+
+int32_t find_key_top(const unsigned char *buf, int32_t len, int32_t start, int32_t end,
+                     const char *name)
+{
+    return find_key_walk(buf, len, start, end, name, false);
+}
+
+int32_t find_key_own(const unsigned char *buf, int32_t len, int32_t start, int32_t end,
+                     const char *name)
+{
+    return find_key_walk(buf, len, start, end, name, true);
+}
+
+int32_t skip_array(const unsigned char *buf, int32_t open, int32_t limit)
+{
+    int depth = 0;
+    int32_t i = open;
+    while (i < limit) {
+        unsigned char c = buf[i];
+        if (c == '(' || c == '%' || (c == '<' && i + 1 < limit && buf[i + 1] != '<')) {
+            int32_t next = skip_opaque(buf, i, limit);
+            if (next < 0)
+                return -1;
+            i = next;
+            continue;
+        }
+        if (c == '[') {
+            depth++;
+        } else if (c == ']' && --depth == 0) {
+            return i + 1;
+        }
+        i++;
+    }
+    return -1;
+}
+
+int32_t ref_at(const unsigned char *text, int32_t length, int32_t pos, int32_t *num,
+               int32_t *digits_end)
+{
+    int32_t cur = pos;
+    *num = parse_int_at(text, length, &cur);
+    *digits_end = cur;
+    if (cur >= length)
+        return -1;
+    int32_t gap = skip_pdf_space(text, cur, length);
+    if (gap == cur || gap >= length || !is_digit(text[gap]))
+        return -1;
+    cur = gap;
+    parse_int_at(text, length, &cur);
+    if (cur >= length)
+        return -1;
+    int32_t r = skip_pdf_space(text, cur, length);
+    if (r == cur || r >= length || text[r] != 'R')
+        return -1;
+    if (r + 1 < length && !is_ref_delim(text[r + 1]))
+        return -1;
+    return r + 1;
 }
 
 int32_t find_name_top(const unsigned char *buf, int32_t len, int32_t start, int32_t end)

@@ -96,6 +96,20 @@ int32_t find_dict_close(const unsigned char *buf, int32_t len, int32_t start, in
 int32_t find_name_top(const unsigned char *buf, int32_t len, int32_t start, int32_t end);
 int32_t find_key_top(const unsigned char *buf, int32_t len, int32_t start, int32_t end,
                      const char *name);
+// The first /name key of the dictionary that opens at start (depth exactly
+// 1, nested dictionaries and strings left out), or -1.
+int32_t find_key_own(const unsigned char *buf, int32_t len, int32_t start, int32_t end,
+                     const char *name);
+// Position just after the ']' matching the '[' at open; strings, hex
+// strings, comments and nested arrays are stepped over. -1 when the array
+// runs to the limit.
+int32_t skip_array(const unsigned char *buf, int32_t open, int32_t limit);
+// The reference "N G R" whose first digit is at pos, as the writer's
+// reference scan accepts it: white space between the parts, and the end of
+// the text or a reference delimiter after the R. Returns the position just
+// after the R (N in *num), or -1; *digits_end is the position after N.
+int32_t ref_at(const unsigned char *text, int32_t length, int32_t pos, int32_t *num,
+               int32_t *digits_end);
 int obj_type(const unsigned char *data, int32_t size, const obj_entry &e);
 int32_t parse_int_at(const unsigned char *buf, int32_t end, int32_t *cursor);
 int parse_box(const unsigned char *buf, int32_t end, int32_t start, const char *name,

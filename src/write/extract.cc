@@ -33,32 +33,6 @@ int32_t min32(int32_t a, int32_t b)
 
 // ---- Reference scanning ----------------------------------------------------
 
-// Tests the candidate "N G R" whose digits start at pos. Returns the
-// position just after its R when it is a reference (N in *num), else -1;
-// *digits_end receives the position after the digits of N.
-int32_t ref_candidate(const unsigned char *text, int32_t length, int32_t pos, int32_t *num,
-                      int32_t *digits_end)
-{
-    int32_t cur = pos;
-    *num = parse_int_at(text, length, &cur);
-    *digits_end = cur;
-    if (cur >= length)
-        return -1;
-    int32_t gap = skip_pdf_space(text, cur, length);
-    if (gap == cur || gap >= length || !is_digit(text[gap]))
-        return -1;
-    cur = gap;
-    parse_int_at(text, length, &cur);
-    if (cur >= length)
-        return -1;
-    int32_t r = skip_pdf_space(text, cur, length);
-    if (r == cur || r >= length || text[r] != 'R')
-        return -1;
-    if (r + 1 < length && !is_ref_delim(text[r + 1]))
-        return -1;
-    return r + 1;
-}
-
 // The next reference of text[*pos, length): 1 with its object number in
 // *num, or 0 when the scan is over. Comments, strings and hex strings are
 // stepped over so that what they hold is not taken for references.
@@ -92,7 +66,7 @@ int ref_next(const unsigned char *text, int32_t length, int32_t *pos, int32_t *n
             i = static_cast<int32_t>(static_cast<const unsigned char *>(gt) - text) + 1;
         } else if (is_digit(c)) {
             int32_t digits_end;
-            int32_t after = ref_candidate(text, length, i, num, &digits_end);
+            int32_t after = ref_at(text, length, i, num, &digits_end);
             if (after >= 0) {
                 *pos = after;
                 return 1;
@@ -127,16 +101,19 @@ int ctx_alloc_tables(extract_ctx *ctx)
     ctx->worklist = static_cast<int32_t *>(std::malloc(n * sizeof(int32_t)));
     ctx->offsets = static_cast<int32_t *>(std::malloc(n * sizeof(int32_t)));
     ctx->chosen = static_cast<int32_t *>(std::malloc(n * sizeof(int32_t)));
-    if (ctx->needed && ctx->worklist && ctx->offsets && ctx->chosen)
+    ctx->gens = static_cast<uint16_t *>(std::malloc(n * sizeof(uint16_t)));
+    if (ctx->needed && ctx->worklist && ctx->offsets && ctx->chosen && ctx->gens)
         return 0;
     std::free(ctx->needed);
     std::free(ctx->worklist);
     std::free(ctx->offsets);
     std::free(ctx->chosen);
+    std::free(ctx->gens);
     ctx->needed = nullptr;
     ctx->worklist = nullptr;
     ctx->offsets = nullptr;
     ctx->chosen = nullptr;
+    ctx->gens = nullptr;
     return -1;
 }
 
@@ -305,6 +282,11 @@ int seed_pages(extract_ctx *ctx, const int *pages, int count)
                       pe.resources_len, doc->max_num, ctx->needed, ctx->worklist,
                       &ctx->wcount);
     }
+    // The new catalog's form and layers reach what they reference.
+    for (int k = 0; k < CARRY_COUNT; k++)
+        if (ctx->carry.value[k])
+            scan_refs(ctx->carry.value[k], ctx->carry.len[k], doc->max_num, ctx->needed,
+                      ctx->worklist, &ctx->wcount);
     return 0;
 }
 
@@ -379,10 +361,11 @@ void write_chosen_page(extract_ctx *ctx, const obj_entry &e, const page_entry &p
     const pdf_doc *doc = ctx->doc;
     out_buf *out = &ctx->out;
     int32_t parent = doc->max_num + 2;
+    int32_t res_gen = pe.resources_num > 0 ? doc_written_gen(doc, pe.resources_num) : 0;
     if (e.compressed) {
         int32_t close = find_dict_close(e.text, e.text_len, 0, e.text_len);
         if (close > 0)
-            rebuild_page_dict(out, e.text, 0, close + 2, parent, pe);
+            rebuild_page_dict(out, e.text, 0, close + 2, parent, pe, res_gen);
         else if (e.text_len > 0)
             buf_bytes(out, e.text, static_cast<uint64_t>(e.text_len));
     } else {
@@ -391,7 +374,7 @@ void write_chosen_page(extract_ctx *ctx, const obj_entry &e, const page_entry &p
             int32_t end = min32(r.end, doc->size);
             int32_t close = find_dict_close(doc->data, doc->size, e.dict_off, end);
             if (close > 0)
-                rebuild_page_dict(out, doc->data, e.dict_off, close + 2, parent, pe);
+                rebuild_page_dict(out, doc->data, e.dict_off, close + 2, parent, pe, res_gen);
             else
                 out_file_range(out, doc, e.dict_off, end);
         }
@@ -453,8 +436,14 @@ int write_objects(extract_ctx *ctx)
         int state = mark_object(ctx, e.num);
         if (state != ASSEMBLY_OK)
             return state;
+        // An object keeps the generation its header states, so that the
+        // references copied with it ("4 1 R") still find it.
+        int32_t gen = !e.compressed && e.gen >= 1 && e.gen <= 65535 ? e.gen : 0;
+        ctx->gens[e.num] = static_cast<uint16_t>(gen);
         buf_int(&ctx->out, e.num);
-        out_text(&ctx->out, " 0 obj\n");
+        out_text(&ctx->out, " ");
+        buf_int(&ctx->out, gen);
+        out_text(&ctx->out, " obj\n");
         int32_t page = ctx->chosen[e.num];
         if (page >= 0)
             write_chosen_page(ctx, e, doc->pages.items[page]);
@@ -476,7 +465,16 @@ int write_catalog_and_pages(extract_ctx *ctx, const int *pages, int count)
     buf_int(out, catalog);
     out_text(out, " 0 obj\n<< /Type /Catalog /Pages ");
     buf_int(out, pages_num);
-    out_text(out, " 0 R >>\nendobj\n");
+    out_text(out, " 0 R");
+    for (int k = 0; k < CARRY_COUNT; k++) {
+        if (!ctx->carry.value[k])
+            continue;
+        out_text(out, " ");
+        out_text(out, CARRY_KEYS[k]);
+        out_text(out, " ");
+        buf_bytes(out, ctx->carry.value[k], static_cast<uint64_t>(ctx->carry.len[k]));
+    }
+    out_text(out, " >>\nendobj\n");
 
     state = mark_object(ctx, pages_num);
     if (state != ASSEMBLY_OK)
@@ -488,23 +486,33 @@ int write_catalog_and_pages(extract_ctx *ctx, const int *pages, int count)
     for (int k = 0; k < count; k++) {
         if (k > 0)
             out_text(out, " ");
-        buf_int(out, doc->pages.items[pages[k] - 1].num);
-        out_text(out, " 0 R");
+        int32_t num = doc->pages.items[pages[k] - 1].num;
+        buf_int(out, num);
+        out_text(out, " ");
+        buf_int(out, doc_written_gen(doc, num));
+        out_text(out, " R");
     }
     out_text(out, "] >>\nendobj\n");
     return ASSEMBLY_OK;
 }
 
-// One in-use cross-reference entry: ten digits of the position with
-// leading zeros, generation 00000, keyword n.
-void format_xref_entry(char line[XREF_ENTRY_LEN], int32_t pos)
+// Writes v into width digits with leading zeros.
+void format_digits(char *out, uint32_t v, int width)
 {
-    uint32_t v = static_cast<uint32_t>(pos);
-    for (int k = 9; k >= 0; k--) {
-        line[k] = static_cast<char>('0' + v % 10u);
+    for (int k = width - 1; k >= 0; k--) {
+        out[k] = static_cast<char>('0' + v % 10u);
         v /= 10u;
     }
-    std::memcpy(line + 10, " 00000 n \n", 10);
+}
+
+// One in-use cross-reference entry: ten digits of the position and five of
+// the generation, with leading zeros, then keyword n.
+void format_xref_entry(char line[XREF_ENTRY_LEN], int32_t pos, uint16_t gen)
+{
+    format_digits(line, static_cast<uint32_t>(pos), 10);
+    line[10] = ' ';
+    format_digits(line + 11, gen, 5);
+    std::memcpy(line + 16, " n \n", 4);
 }
 
 int write_xref_and_trailer(extract_ctx *ctx)
@@ -522,7 +530,7 @@ int write_xref_and_trailer(extract_ctx *ctx)
     char line[32];
     for (int32_t i = 1; i < size; i++) {
         if (ctx->offsets[i] >= 0) {
-            format_xref_entry(line, ctx->offsets[i]);
+            format_xref_entry(line, ctx->offsets[i], i <= ctx->doc->max_num ? ctx->gens[i] : 0);
             buf_bytes(out, line, XREF_ENTRY_LEN);
         } else {
             buf_bytes(out, XREF_FREE_ENTRY, XREF_ENTRY_LEN);
@@ -556,28 +564,6 @@ int assemble(extract_ctx *ctx, const int *pages, int count)
     return state;
 }
 
-// The file is written only when every byte reached it: a short write, or a
-// flush on close that fails (a full disk shows there), is a write error.
-int save_buffer(const out_buf *out, const char *path)
-{
-    FILE *f = std::fopen(path, "wb");
-    if (!f) {
-        set_error("Cannot open output file '%s' for writing", path);
-        return 0;
-    }
-    size_t n = static_cast<size_t>(out->len);
-    if (std::fwrite(out->data, 1, n, f) != n) {
-        set_error("Write error while saving to '%s'", path);
-        std::fclose(f);
-        return 0;
-    }
-    if (std::fclose(f) != 0) {
-        set_error("Write error while saving to '%s'", path);
-        return 0;
-    }
-    return 1;
-}
-
 }  // namespace
 
 void scan_refs(const unsigned char *text, int32_t length, int32_t max_num,
@@ -600,6 +586,7 @@ void extract_ctx_init(extract_ctx *ctx, const pdf_doc *doc, int use_cache)
     ctx->table_size = doc->max_num + 3;
     ctx->use_cache = use_cache;
     ctx->pos_limit = OUTPUT_POS_LIMIT;
+    catalog_carry_find(doc, &ctx->carry);
 }
 
 int extract_pages_with(extract_ctx *ctx, const int *pages, int count, const char *path)
@@ -628,7 +615,7 @@ int extract_pages_with(extract_ctx *ctx, const int *pages, int count, const char
         set_error("Output too large for a PDF 1.4 file (2 GiB or more): '%s'", path);
         return 0;
     }
-    return save_buffer(&ctx->out, path);
+    return save_output(ctx->out.data, ctx->out.len, path);
 }
 
 void extract_ctx_free(extract_ctx *ctx)
@@ -637,6 +624,7 @@ void extract_ctx_free(extract_ctx *ctx)
     std::free(ctx->worklist);
     std::free(ctx->offsets);
     std::free(ctx->chosen);
+    std::free(ctx->gens);
     std::free(ctx->refs.first);
     std::free(ctx->refs.count);
     std::free(ctx->refs.nums);

@@ -166,7 +166,8 @@ int copy_own_entries(out_buf *buf, const unsigned char *text, int32_t pos, int32
 }  // namespace
 
 unsigned char *rebuild_page_dict(out_buf *buf, const unsigned char *text, int32_t start,
-                                 int32_t end, int32_t parent_num, const page_entry &page)
+                                 int32_t end, int32_t parent_num, const page_entry &page,
+                                 int32_t resources_gen)
 {
     buf_text(buf, "<< ");
     if (start + 1 < end && text[start] == '<' && text[start + 1] == '<')
@@ -188,7 +189,9 @@ unsigned char *rebuild_page_dict(out_buf *buf, const unsigned char *text, int32_
         if (page.resources_num > 0) {
             buf_text(buf, "/Resources ");
             buf_int(buf, page.resources_num);
-            buf_text(buf, " 0 R ");
+            buf_text(buf, " ");
+            buf_int(buf, resources_gen);
+            buf_text(buf, " R ");
         } else if (page.resources_text) {
             // The inherited text may hold NUL bytes inside strings: its
             // length is the recorded one, never the terminator's position.

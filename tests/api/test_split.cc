@@ -288,3 +288,24 @@ TEST(SplitChecks, ASuccessEmptiesTheMessage)
     EXPECT_EQ(rorezide_range(w.in.c_str(), 1, 1, w.path("x.pdf").c_str()), 1);
     EXPECT_EQ(last_error(), "");
 }
+
+TEST(SplitAll, LongDirectoryPathsAreUsedWhole)
+{
+    workspace w(2);
+    // Over 1,023 bytes, and long enough that its file names pass 1,280.
+    for (size_t length : {1100, 1300}) {
+        std::string dir = w.path("long" + std::to_string(length));
+        while (dir.size() < length)
+            dir += "/" + std::string(100, 'd');
+        // Cutting the path would have sent the files here.
+        std::string cut = dir.substr(0, 1023);
+        ASSERT_EQ(run_command("mkdir -p '" + cut + "'"), 0);
+        write_file(cut + "/page_001.pdf", "keep");
+        EXPECT_EQ(rorezide_all(w.in.c_str(), dir.c_str()), 1) << last_error();
+        EXPECT_EQ(kids_of(dir + "/page_001.pdf"), std::vector<int>({3}));
+        EXPECT_EQ(kids_of(dir + "/page_002.pdf"), std::vector<int>({4}));
+        EXPECT_EQ(read_file(cut + "/page_001.pdf"), "keep");
+        EXPECT_EQ(rorezide_every_n(w.in.c_str(), 1, (dir + "/").c_str()), 1) << last_error();
+        EXPECT_EQ(kids_of(dir + "/split_002.pdf"), std::vector<int>({4}));
+    }
+}

@@ -145,6 +145,29 @@ TEST(ObjectEnds, SearchStartsPastStreamData)
     EXPECT_EQ(d.at(1).endobj_off, static_cast<int32_t>(f.rfind("endobj")));
 }
 
+TEST(ObjectEnds, AClosedDictionaryIsSkippedWithItsStrings)
+{
+    // The dictionary closes before the next header: its string's "endobj"
+    // is no end.
+    std::string f = " 1 0 obj << /Contents (Every object ends with endobj) >> endobj"
+                    " 2 0 obj << /Contents (endobj) 3 0 obj 7 endobj";
+    indexed d(f, false);
+    ASSERT_EQ(d.nums(), (nv{1, 2, 3}));
+    EXPECT_EQ(d.at(0).endobj_off, static_cast<int32_t>(f.find(">> endobj") + 3));
+    // Object 2's dictionary does not close before object 3: found as before.
+    EXPECT_EQ(d.at(1).endobj_off, static_cast<int32_t>(f.find("endobj) 3")));
+    EXPECT_EQ(d.at(0).gen, 0);
+}
+
+TEST(ObjectScan, GenerationsAreRecorded)
+{
+    indexed d(" 4 1 obj 1 endobj 5 65535 obj 2 endobj 6 4294967297 obj 3 endobj");
+    ASSERT_EQ(d.nums(), (nv{4, 5, 6}));
+    EXPECT_EQ(d.at(0).gen, 1);
+    EXPECT_EQ(d.at(1).gen, 65535);
+    EXPECT_EQ(d.at(2).gen, 1);  // wraps like every integer read
+}
+
 TEST(DuplicateResolution, LastPlainWinsAndPlainBeatsCompressed)
 {
     indexed d(" 3 0 obj (a) endobj 3 0 obj (b) endobj 2 0 obj (c) endobj");

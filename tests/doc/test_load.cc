@@ -2,6 +2,9 @@
 // producers compared with qpdf's count of the same file.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <climits>
 #include <string>
 
 #include "api/error.h"
@@ -115,6 +118,49 @@ TEST(Load, FreedRecordIsZero)
     pdf_doc zero{};
     EXPECT_EQ(std::memcmp(&doc, &zero, sizeof doc), 0);
     EXPECT_EQ(doc.root_num, 0);
+}
+
+TEST(Load, OnlyRegularFilesAreRead)
+{
+    std::string dir = make_temp_dir();
+    std::string fifo = dir + "/fifo.pdf";
+    std::string link = dir + "/link.pdf";
+    write_file(dir + "/in.pdf", simple_pdf(2));
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    ASSERT_EQ(symlink("in.pdf", link.c_str()), 0);
+    // A FIFO without a writer must not block the call.
+    for (const std::string &path : {dir, fifo, std::string("/dev/null")}) {
+        pdf_doc doc;
+        EXPECT_EQ(doc_load(path.c_str(), &doc), -1);
+        EXPECT_EQ(message(), "Cannot open input file '" + path + "'");
+        doc_free(&doc);
+    }
+    pdf_doc doc;
+    EXPECT_EQ(doc_load(link.c_str(), &doc), 0);
+    EXPECT_EQ(doc.pages.count, 2);
+    doc_free(&doc);
+    run_command("rm -rf '" + dir + "'");
+}
+
+TEST(Load, AnIndexThatCannotGrowFailsTheLoad)
+{
+    objvec full{};
+    full.count = full.cap = INT32_MAX / 2 + 1;
+    objvec_push(&full, obj_entry{});
+    EXPECT_EQ(full.count, INT32_MAX / 2 + 1);
+    EXPECT_EQ(full.lost, 1);
+    // Four million headers need a 200 MB index; the command, run with an
+    // address space of the file image plus 50 MB, finds no room for it.
+    std::string f = "%PDF-1.4\n";
+    for (int i = 0; i < 4000000; i++)
+        f += "1 0 obj\n";
+    std::string dir = make_temp_dir();
+    write_file(dir + "/many.pdf", f);
+    std::string out;
+    run_command("ulimit -v " + std::to_string(f.size() / 1024 + 51200) + "; '" ROREZIDE_CLI
+                "' count '" + dir + "/many.pdf' 2>&1", &out);
+    EXPECT_EQ(out, "rorezide count: Out of memory\n");
+    run_command("rm -rf '" + dir + "'");
 }
 
 TEST(Load, ProducersAgreeWithQpdfOnPageCounts)

@@ -24,6 +24,14 @@ pdf_builder &pdf_builder::obj(int num, const std::string &body)
     return *this;
 }
 
+pdf_builder &pdf_builder::obj(int num, int gen, const std::string &body)
+{
+    offsets.push_back({num, out.size()});
+    gens.push_back({num, gen});
+    out += std::to_string(num) + " " + std::to_string(gen) + " obj\n" + body + "\nendobj\n";
+    return *this;
+}
+
 pdf_builder &pdf_builder::stream(int num, const std::string &dict, const std::string &data)
 {
     std::string d = dict;
@@ -46,8 +54,11 @@ std::string pdf_builder::finish(const std::string &trailer_entries)
     for (auto &o : offsets)
         max = o.first > max ? o.first : max;
     std::vector<long> pos(static_cast<size_t>(max) + 1, -1);
+    std::vector<int> gen(static_cast<size_t>(max) + 1, 0);
     for (auto &o : offsets)
         pos[static_cast<size_t>(o.first)] = static_cast<long>(o.second);
+    for (auto &g : gens)
+        gen[static_cast<size_t>(g.first)] = g.second;
     size_t xref = out.size();
     out += "xref\n0 " + std::to_string(max + 1) + "\n0000000000 65535 f \n";
     char line[32];
@@ -55,7 +66,8 @@ std::string pdf_builder::finish(const std::string &trailer_entries)
         if (pos[static_cast<size_t>(i)] < 0)
             std::snprintf(line, sizeof line, "0000000000 65535 f \n");
         else
-            std::snprintf(line, sizeof line, "%010ld 00000 n \n", pos[static_cast<size_t>(i)]);
+            std::snprintf(line, sizeof line, "%010ld %05d n \n", pos[static_cast<size_t>(i)],
+                          gen[static_cast<size_t>(i)]);
         out += line;
     }
     out += "trailer\n<< /Size " + std::to_string(max + 1) + " " + trailer_entries +

@@ -13,9 +13,12 @@
 struct pdf_builder {
     std::string out = "%PDF-1.4\n";
     std::vector<std::pair<int, size_t>> offsets;
+    std::vector<std::pair<int, int>> gens;  // objects with a generation other than 0
 
     // "N 0 obj\n" BODY "\nendobj\n"
     pdf_builder &obj(int num, const std::string &body);
+    // "N G obj\n" BODY "\nendobj\n", listed with generation G in the xref.
+    pdf_builder &obj(int num, int gen, const std::string &body);
     // "N 0 obj\n" DICT "\nstream\n" DATA "\nendstream\nendobj\n"; DICT gets no
     // /Length unless it holds one already.
     pdf_builder &stream(int num, const std::string &dict, const std::string &data);

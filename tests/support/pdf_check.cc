@@ -51,11 +51,12 @@ std::string check_layout(const std::string &pdf)
         std::string e = pdf.substr(p + 20 * static_cast<size_t>(i), 20);
         if (e == "0000000000 65535 f \n")
             continue;
-        if (e.size() != 20 || e.compare(10, 10, " 00000 n \n") != 0 ||
-            !all_digits(e.substr(0, 10)))
+        if (e.size() != 20 || e[10] != ' ' || e.compare(16, 4, " n \n") != 0 ||
+            !all_digits(e.substr(0, 10)) || !all_digits(e.substr(11, 5)))
             return "entry " + std::to_string(i) + " malformed";
         size_t off = std::strtoul(e.substr(0, 10).c_str(), nullptr, 10);
-        std::string head = std::to_string(i) + " 0 obj\n";
+        int gen = std::atoi(e.substr(11, 5).c_str());
+        std::string head = std::to_string(i) + " " + std::to_string(gen) + " obj\n";
         if (off >= pdf.size() || pdf.compare(off, head.size(), head) != 0 ||
             (off > 0 && pdf[off - 1] != '\n'))
             return "entry " + std::to_string(i) + " does not point at its header";
@@ -73,31 +74,48 @@ std::string check_layout(const std::string &pdf)
     return "";
 }
 
+namespace {
+
+// The object number of a header line "N G obj" starting at p, or -1.
+int header_num_at(const std::string &pdf, size_t p)
+{
+    size_t sp = pdf.find(' ', p);
+    if (sp == std::string::npos || sp == p || !all_digits(pdf.substr(p, sp - p)))
+        return -1;
+    size_t sp2 = pdf.find(' ', sp + 1);
+    if (sp2 == std::string::npos || sp2 == sp + 1 || !all_digits(pdf.substr(sp + 1, sp2 - sp - 1)) ||
+        pdf.compare(sp2, 5, " obj\n") != 0)
+        return -1;
+    return std::atoi(pdf.substr(p, sp - p).c_str());
+}
+
+}  // namespace
+
 std::vector<int> object_order(const std::string &pdf)
 {
     std::vector<int> nums;
-    size_t p = 0;
-    while ((p = pdf.find(" 0 obj\n", p)) != std::string::npos) {
-        size_t s = p;
-        while (s > 0 && pdf[s - 1] >= '0' && pdf[s - 1] <= '9')
-            s--;
-        if (s < p && (s == 0 || pdf[s - 1] == '\n'))
-            nums.push_back(std::atoi(pdf.substr(s, p - s).c_str()));
-        p += 7;
+    for (size_t p = 0; p < pdf.size(); p = pdf.find('\n', p) + 1) {
+        int n = header_num_at(pdf, p);
+        if (n >= 0)
+            nums.push_back(n);
+        if (pdf.find('\n', p) == std::string::npos)
+            break;
     }
     return nums;
 }
 
 std::string object_text(const std::string &pdf, int num)
 {
-    std::string head = "\n" + std::to_string(num) + " 0 obj\n";
-    size_t p = pdf.find(head);
-    if (p == std::string::npos)
-        return "";
-    size_t e = pdf.find("endobj\n", p);
-    if (e == std::string::npos)
-        return "";
-    return pdf.substr(p + 1, e + 7 - p - 1);
+    std::string head = "\n" + std::to_string(num) + " ";
+    for (size_t p = pdf.find(head); p != std::string::npos; p = pdf.find(head, p + 1)) {
+        if (header_num_at(pdf, p + 1) != num)
+            continue;
+        size_t e = pdf.find("endobj\n", p);
+        if (e == std::string::npos)
+            return "";
+        return pdf.substr(p + 1, e + 7 - p - 1);
+    }
+    return "";
 }
 
 std::vector<int> new_kids(const std::string &pdf)
@@ -109,9 +127,11 @@ std::vector<int> new_kids(const std::string &pdf)
         return kids;
     size_t p = k + 7;
     while (p < pdf.size() && pdf[p] != ']') {
-        size_t q = pdf.find(" 0 R", p);
+        size_t q = pdf.find(" R", p);
+        if (q == std::string::npos)
+            break;
         kids.push_back(std::atoi(pdf.substr(p, q - p).c_str()));
-        p = q + 4;
+        p = q + 2;
         if (pdf[p] == ' ')
             p++;
     }

@@ -7,12 +7,12 @@
 
 // Checks the layout of a written file: the 15-byte header, a
 // cross-reference table whose in-use entries point at the first digit of
-// "N 0 obj" lines and whose free entries are "0000000000 65535 f ",
+// "N G obj" lines with their generation G and whose free entries are "0000000000 65535 f ",
 // startxref at the "x" of "xref", and the exact trailer. Returns "" when
 // all holds, else what is wrong.
 std::string check_layout(const std::string &pdf);
 
-// The object numbers of the "N 0 obj" lines in the order they stand.
+// The object numbers of the "N G obj" lines in the order they stand.
 std::vector<int> object_order(const std::string &pdf);
 
 // The text of object num from its header line through "endobj\n", or "".

@@ -198,19 +198,58 @@ TEST(ExtractPages, NumbersFollowTheHighestInputObject)
     EXPECT_EQ(object_text(out, 1), "");  // the input catalog is not referenced
 }
 
-TEST(ExtractPages, GenerationsAreWrittenAsZeroAndReferencesCopiedUnchanged)
+TEST(ExtractPages, ObjectsKeepTheGenerationsTheirHeadersState)
 {
     pdf_builder b;
     b.obj(1, "<< /Type /Catalog /Pages 2 0 R >>");
-    b.obj(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
-    b.obj(3, "<< /Type /Page /Parent 2 0 R /Contents 4 3 R >>");
+    b.obj(2, "<< /Type /Pages /Kids [3 1 R] /Count 1 /Resources 5 2 R >>");
+    b.obj(3, 1, "<< /Type /Page /Parent 2 0 R /Contents 4 3 R /Note 6 70000 R >>");
     b.raw("4 3 obj\n<< /Length 2 >>\nstream\nq \nendstream\nendobj\n");
+    b.obj(5, 2, "<< >>");
+    b.raw("6 70000 obj\n(beyond the generation range) endobj\n");
     loaded in(b.finish("/Root 1 0 R"));
     ASSERT_EQ(in.rc, 0);
     std::string out = in.extract({1});
-    EXPECT_EQ(check_layout(out), "");
-    EXPECT_EQ(object_text(out, 4), "4 0 obj\n<< /Length 2 >>\nstream\nq \nendstream\nendobj\n");
-    EXPECT_NE(object_text(out, 3).find("/Contents 4 3 R"), std::string::npos);
+    EXPECT_EQ(check_layout(out), "");  // cross-reference generations match the headers
+    EXPECT_EQ(object_text(out, 4), "4 3 obj\n<< /Length 2 >>\nstream\nq \nendstream\nendobj\n");
+    std::string page = object_text(out, 3);
+    EXPECT_EQ(page.compare(0, 8, "3 1 obj\n"), 0) << page;
+    EXPECT_NE(page.find("/Contents 4 3 R"), std::string::npos);
+    EXPECT_NE(page.find("/Resources 5 2 R"), std::string::npos);
+    EXPECT_NE(out.find("/Kids [3 1 R]"), std::string::npos);
+    EXPECT_EQ(object_text(out, 6).compare(0, 8, "6 0 obj\n"), 0);
+}
+
+TEST(ExtractPages, TheNewCatalogCarriesFormsAndLayers)
+{
+    struct carry_case {
+        std::string catalog_entries;
+        std::string carried;
+    } cases[] = {
+        {"/AcroForm << /Fields [7 0 R] /DA (/Helv 0 Tf >>) >> /OCProperties 8 0 R",
+         " /AcroForm << /Fields [7 0 R] /DA (/Helv 0 Tf >>) >> /OCProperties 8 0 R"},
+        {"/OCProperties\n[8 0 R (]) [9 0 R]] /AcroForm 7 0 R",
+         " /AcroForm 7 0 R /OCProperties [8 0 R (]) [9 0 R]]"},
+        // Keys of nested dictionaries and values of other kinds stay behind.
+        {"/Names << /AcroForm 7 0 R >> /OCProperties /None", ""},
+        {"", ""},
+    };
+    for (const carry_case &c : cases) {
+        pdf_builder b;
+        b.obj(1, "<< /Type /Catalog /Pages 2 0 R " + c.catalog_entries + " >>");
+        b.obj(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+        b.obj(3, "<< /Type /Page /Parent 2 0 R >>");
+        b.obj(7, "<< /Fields [] >>");
+        b.obj(8, "<< /OCGs [9 0 R] >>");
+        b.obj(9, "<< /Type /OCG /Name (Layer) >>");
+        loaded in(b.finish("/Root 1 0 R"));
+        ASSERT_EQ(in.rc, 0);
+        std::string out = in.extract({1});
+        EXPECT_EQ(object_text(out, 10),
+                  "10 0 obj\n<< /Type /Catalog /Pages 11 0 R" + c.carried + " >>\nendobj\n");
+        for (int num : {7, 8, 9})
+            EXPECT_EQ(object_text(out, num).empty(), c.carried.empty()) << num;
+    }
 }
 
 TEST(ExtractPages, HeaderSeparatorsMayBeAnyCWhiteSpace)

@@ -194,3 +194,80 @@ TEST(Roundtrip, Cairo)
     ASSERT_EQ(run_command("pdftocairo -pdf '" + src + "' '" + in + "' 2>&1"), 0);
     check_all_splits(d, in);
 }
+
+namespace {
+
+// Text fields on two pages whose appearance viewers make from the
+// document's form (no appearance streams, NeedAppearances, the text style
+// only in the form's /DA), and a note whose text says "endobj".
+std::string form_pdf()
+{
+    pdf_builder b;
+    b.obj(1, "<< /Type /Catalog /Pages 2 0 R /AcroForm << /Fields [6 0 R 7 0 R] "
+             "/NeedAppearances true /DA (/Helv 28 Tf 0 0 1 rg) /DR << /Font << /Helv 8 0 R >> >> >> >>");
+    b.obj(2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 /MediaBox [0 0 300 200] >>");
+    b.obj(3, "<< /Type /Page /Parent 2 0 R /Contents 5 0 R /Annots [6 0 R 9 0 R] >>");
+    b.obj(4, "<< /Type /Page /Parent 2 0 R /Contents 5 0 R /Annots [7 0 R] >>");
+    b.stream(5, "<< >>", "0 0 1 RG 4 w 10 10 280 180 re S");
+    b.obj(6, "<< /Type /Annot /Subtype /Widget /FT /Tx /T (name) /V (Alice) /F 4 "
+             "/Rect [20 100 280 150] /P 3 0 R >>");
+    b.obj(7, "<< /Type /Annot /Subtype /Widget /FT /Tx /T (city) /V (Paris) /F 4 "
+             "/Rect [20 40 280 90] /P 4 0 R >>");
+    b.obj(8, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>");
+    b.obj(9, "<< /Type /Annot /Subtype /Square /Rect [230 20 280 60] /C [1 0 0] /F 4 "
+             "/Contents (Every object ends with endobj) /P 3 0 R >>");
+    return b.finish("/Root 1 0 R");
+}
+
+// Content in a layer that the document's default configuration hides.
+std::string layered_pdf()
+{
+    pdf_builder b;
+    b.obj(1, "<< /Type /Catalog /Pages 2 0 R /OCProperties 7 0 R >>");
+    b.obj(2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 /MediaBox [0 0 300 200] "
+             "/Resources << /Properties << /L1 6 0 R >> /Font << /F1 8 0 R >> >> >>");
+    b.obj(3, "<< /Type /Page /Parent 2 0 R /Contents 5 0 R >>");
+    b.obj(4, "<< /Type /Page /Parent 2 0 R /Contents 9 0 R >>");
+    b.stream(5, "<< >>", "0 0 1 rg 20 20 100 100 re f /OC /L1 BDC 1 0 0 rg 150 20 100 100 re f EMC");
+    b.obj(6, "<< /Type /OCG /Name (Hidden layer) >>");
+    b.obj(7, "<< /OCGs [6 0 R] /D << /Order [6 0 R] /OFF [6 0 R] >> >>");
+    b.obj(8, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+    b.stream(9, "<< >>", "/OC /L1 BDC 0 1 0 rg 20 20 200 100 re f EMC BT /F1 40 Tf 20 140 Td (Two) Tj ET");
+    return b.finish("/Root 1 0 R");
+}
+
+// A second page, its resources and its font under generations other than 0,
+// as incremental updates that reuse object numbers leave them.
+std::string generations_pdf()
+{
+    pdf_builder b;
+    b.obj(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.obj(2, "<< /Type /Pages /Kids [3 0 R 4 2 R] /Count 2 /MediaBox [0 0 300 200] "
+             "/Resources 6 1 R >>");
+    b.obj(3, "<< /Type /Page /Parent 2 0 R /Contents 5 0 R >>");
+    b.obj(4, 2, "<< /Type /Page /Parent 2 0 R /Contents 9 0 R >>");
+    b.stream(5, "<< >>", "BT /F1 40 Tf 20 80 Td (One) Tj ET");
+    b.obj(6, 1, "<< /Font << /F1 7 3 R >> >>");
+    b.obj(7, 3, "<< /Type /Font /Subtype /Type1 /BaseFont /Times-Bold >>");
+    b.stream(9, "<< >>", "BT /F1 40 Tf 20 80 Td (Two) Tj ET 1 0 0 rg 200 20 50 50 re f");
+    return b.finish("/Root 1 0 R");
+}
+
+}  // namespace
+
+TEST(Roundtrip, FormsLayersAndGenerationsLookTheSame)
+{
+    if (!have_checkers())
+        GTEST_SKIP() << "qpdf or pdftoppm missing";
+    struct made {
+        const char *name;
+        std::string bytes;
+    } inputs[] = {{"form", form_pdf()}, {"layers", layered_pdf()}, {"gens", generations_pdf()}};
+    for (const made &m : inputs) {
+        SCOPED_TRACE(m.name);
+        producers_dir d;
+        std::string in = d.path(std::string(m.name) + ".pdf");
+        write_file(in, m.bytes);
+        check_all_splits(d, in);
+    }
+}

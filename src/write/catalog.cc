@@ -1,0 +1,62 @@
+// What an output's new catalog carries over from the input's catalog. The
+// new catalog names only the new pages node, but two entries of the old one
+// change how the chosen pages look: the interactive form (/AcroForm), from
+// which viewers draw form fields and their default appearances, and the
+// optional-content settings (/OCProperties), without which content the
+// author hid in a layer shows. Their values are copied byte for byte, and
+// what they reference is written with the pages.
+#include <cstring>
+
+#include "doc/doc.h"
+#include "scan/scan.h"
+#include "write/write.h"
+
+const char *const CARRY_KEYS[CARRY_COUNT] = {"/AcroForm", "/OCProperties"};
+
+namespace {
+
+// Where the value at pos ends when it is one the catalog can carry: a
+// reference "X G R", a dictionary or an array. -1 for any other value.
+int32_t carried_value_end(const unsigned char *buf, int32_t pos, int32_t end)
+{
+    if (pos >= end)
+        return -1;
+    if (is_digit(buf[pos])) {
+        int32_t num, digits_end;
+        return ref_at(buf, end, pos, &num, &digits_end);
+    }
+    if (buf[pos] == '<' && pos + 1 < end && buf[pos + 1] == '<') {
+        int32_t close = find_dict_close(buf, end, pos, end);
+        return close > 0 ? close + 2 : -1;
+    }
+    if (buf[pos] == '[')
+        return skip_array(buf, pos, end);
+    return -1;
+}
+
+}  // namespace
+
+void catalog_carry_find(const pdf_doc *doc, catalog_carry *carry)
+{
+    *carry = catalog_carry{};
+    if (doc->catalog_idx < 0 || doc->catalog_idx >= doc->objs.count)
+        return;
+    const obj_entry &e = doc->objs.items[doc->catalog_idx];
+    // A catalog without a dictionary of its own has no such entries.
+    if (!e.compressed && e.dict_off < 0)
+        return;
+    text_range r = obj_text_range(doc->data, doc->size, e);
+    for (int k = 0; k < CARRY_COUNT; k++) {
+        const char *name = CARRY_KEYS[k] + 1;
+        int32_t key = find_key_own(r.buf, r.end, r.start, r.end, name);
+        if (key < 0)
+            continue;
+        int32_t value = skip_pdf_space(r.buf, key + 1 + static_cast<int32_t>(std::strlen(name)),
+                                       r.end);
+        int32_t value_end = carried_value_end(r.buf, value, r.end);
+        if (value_end > value) {
+            carry->value[k] = r.buf + value;
+            carry->len[k] = value_end - value;
+        }
+    }
+}
