@@ -2,8 +2,12 @@
 // empties the message, checks what needs no document, loads the input
 // once, checks what depends on the page count, builds its page lists and
 // hands each to the extraction writer.
+#ifdef _WIN32
+#include <direct.h>
+#else
 #include <sys/stat.h>
 #include <sys/types.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -29,7 +33,11 @@ void make_one_dir(const char *path)
 {
     // An existing directory, a drive prefix or a refusal are all fine here:
     // a directory still missing shows when the output file cannot be opened.
+#ifdef _WIN32
+    (void)_mkdir(path);
+#else
     (void)mkdir(path, 0777);
+#endif
 }
 
 // Creates the directory path and every missing parent, ignoring every

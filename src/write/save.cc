@@ -10,10 +10,21 @@
 // regular file with more than one hard link, which a rename would cut off
 // from its other names; and any target when no file can be created in its
 // directory. A symbolic link is kept: the file it leads to is replaced.
+//
+// On Windows the same steps use the C runtime's and the system's own calls:
+// the rename is MoveFileExA with MOVEFILE_REPLACE_EXISTING, both slashes and
+// backslashes separate directories, and symbolic links are not followed.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <io.h>
+#include <process.h>
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <cstdio>
@@ -49,6 +60,7 @@ char *text_dup(const char *s, size_t n)
     return t;
 }
 
+#ifndef _WIN32
 // The target of the symbolic link at path, read whole, or null.
 char *link_read(const char *path)
 {
@@ -67,23 +79,55 @@ char *link_read(const char *path)
     }
     return nullptr;
 }
+#endif
 
-// Length of the directory part of path: up to its last slash, the slash
-// itself kept for the root. 0 when path has no directory part.
+// Path syntax: Windows separates directories with slashes and backslashes,
+// and a path may start with a drive ("C:").
+#ifdef _WIN32
+bool is_dir_separator(char c)
+{
+    return c == '/' || c == '\\';
+}
+
+size_t drive_prefix_len(const char *path)
+{
+    return path[0] && path[1] == ':' ? 2 : 0;
+}
+#else
+bool is_dir_separator(char c)
+{
+    return c == '/';
+}
+
+size_t drive_prefix_len(const char *)
+{
+    return 0;
+}
+#endif
+
+// Length of the directory part of path: up to its last separator, the
+// separator itself kept for a root ("/", "C:/"); a drive alone ("C:") when
+// no separator follows it. 0 when path has no directory part.
 size_t dir_part_len(const char *path)
 {
-    const char *slash = std::strrchr(path, '/');
-    if (!slash)
-        return 0;
-    return slash == path ? 1 : static_cast<size_t>(slash - path);
+    size_t n = std::strlen(path);
+    while (n > 0 && !is_dir_separator(path[n - 1]))
+        n--;
+    size_t drive = drive_prefix_len(path);
+    if (n == 0)
+        return drive;
+    return n - 1 == drive ? n : n - 1;
 }
 
 // The path with every symbolic link at its end followed, as a new string:
 // the name a rename must replace so that the links stay links. A path that
 // is no link comes back as it is. Null when memory runs out or the chain
-// does not end.
+// does not end. Windows: the path as it is.
 char *link_final_path(const char *path)
 {
+#ifdef _WIN32
+    return text_dup(path, std::strlen(path));
+#else
     char *cur = text_dup(path, std::strlen(path));
     for (int hop = 0; cur && hop < LINK_HOPS_MAX; hop++) {
         struct stat st;
@@ -111,6 +155,23 @@ char *link_final_path(const char *path)
     }
     std::free(cur);
     return nullptr;
+#endif
+}
+
+// A number that differs between processes and moments.
+uint64_t temp_seed()
+{
+#ifdef _WIN32
+    LARGE_INTEGER ticks;
+    QueryPerformanceCounter(&ticks);
+    return static_cast<uint64_t>(ticks.QuadPart) ^
+           (static_cast<uint64_t>(GetCurrentProcessId()) << 12);
+#else
+    struct timespec ts;
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return static_cast<uint64_t>(ts.tv_nsec) ^ (static_cast<uint64_t>(ts.tv_sec) << 30) ^
+           (static_cast<uint64_t>(getpid()) << 12);
+#endif
 }
 
 // Six characters for a temporary name, different for every try, process
@@ -119,20 +180,29 @@ void temp_fill_random(char *out, int attempt)
 {
     static const char ALPHABET[] =
         "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    struct timespec ts;
-    clock_gettime(CLOCK_REALTIME, &ts);
-    uint64_t v = static_cast<uint64_t>(ts.tv_nsec) ^ (static_cast<uint64_t>(ts.tv_sec) << 30) ^
-                 (static_cast<uint64_t>(getpid()) << 12) ^
-                 (static_cast<uint64_t>(attempt) * UINT64_C(0x9E3779B97F4A7C15));
+    uint64_t v = temp_seed() ^ (static_cast<uint64_t>(attempt) * UINT64_C(0x9E3779B97F4A7C15));
     for (int k = 0; k < TEMP_RANDOM_LEN; k++) {
         v = v * UINT64_C(6364136223846793005) + UINT64_C(1442695040888963407);
         out[k] = ALPHABET[(v >> 33) % (sizeof ALPHABET - 1)];
     }
 }
 
-// Creates a new, empty temporary file in the directory of target. The open
-// applies the process's file-creation mask as a plain open for writing
-// would. Returns the descriptor and sets *temp_path (owned), or -1.
+// Creates the new file path for writing, failing when it exists; the
+// descriptor, or -1. The open applies the process's file-creation mask as a
+// plain open for writing would. On Windows the file is binary (no line-end
+// translation) and not inherited by child processes.
+int temp_open(const char *path)
+{
+#ifdef _WIN32
+    return _open(path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+                 _S_IREAD | _S_IWRITE);
+#else
+    return open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+#endif
+}
+
+// Creates a new, empty temporary file in the directory of target. Returns
+// the descriptor and sets *temp_path (owned), or -1.
 int temp_create(const char *target, char **temp_path)
 {
     size_t d = dir_part_len(target);
@@ -144,7 +214,7 @@ int temp_create(const char *target, char **temp_path)
     if (d > 0) {
         std::memcpy(path, target, d);
         at = d;
-        if (path[d - 1] != '/')
+        if (!is_dir_separator(path[d - 1]) && path[d - 1] != ':')
             path[at++] = '/';
     }
     std::memcpy(path + at, TEMP_PREFIX, sizeof TEMP_PREFIX - 1);
@@ -152,7 +222,7 @@ int temp_create(const char *target, char **temp_path)
     std::memcpy(random + TEMP_RANDOM_LEN, TEMP_SUFFIX, sizeof TEMP_SUFFIX);
     for (int attempt = 0; attempt < TEMP_TRIES; attempt++) {
         temp_fill_random(random, attempt);
-        int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        int fd = temp_open(path);
         if (fd >= 0) {
             *temp_path = path;
             return fd;
@@ -203,6 +273,55 @@ int save_in_place(const unsigned char *data, uint64_t len, const char *path)
     return 1;
 }
 
+// Gives the new file the permission bits of the target it replaces. Windows
+// keeps none but the read-only attribute, and a read-only target has been
+// refused before: the new file has what any file created in its directory
+// has.
+bool mode_copy(int fd, const struct stat *existing)
+{
+#ifdef _WIN32
+    (void)fd;
+    (void)existing;
+    return true;
+#else
+    return fchmod(fd, existing->st_mode & 07777) == 0;
+#endif
+}
+
+// Renames temp over target, replacing it when it exists.
+bool file_replace(const char *temp, const char *target)
+{
+#ifdef _WIN32
+    return MoveFileExA(temp, target, MOVEFILE_REPLACE_EXISTING) != 0;
+#else
+    return rename(temp, target) == 0;
+#endif
+}
+
+// Whether the target must be written in place: it exists and is no regular
+// file (a device, a FIFO; a directory, which then fails to open) or has more
+// than one name. On Windows the C runtime's stat knows neither devices (NUL,
+// CON) nor names beyond the first, so the system is asked.
+bool write_in_place(const char *path, const struct stat *st, bool exists)
+{
+    if (exists && !S_ISREG(st->st_mode))
+        return true;
+#ifdef _WIN32
+    HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    bool in_place = GetFileType(h) != FILE_TYPE_DISK ||
+                    (GetFileInformationByHandle(h, &info) && info.nNumberOfLinks > 1);
+    CloseHandle(h);
+    return in_place;
+#else
+    (void)path;
+    return exists && st->st_nlink > 1;
+#endif
+}
+
 // Fills the temporary file and renames it over final_path. On any failure
 // the temporary file is removed and the target stays as it was.
 int save_by_rename(const unsigned char *data, uint64_t len, int fd, const char *temp,
@@ -212,10 +331,10 @@ int save_by_rename(const unsigned char *data, uint64_t len, int fd, const char *
     // An existing target keeps its permission bits; a new one has those
     // the creation mask gave.
     if (existing)
-        ok = fchmod(fd, existing->st_mode & 07777) == 0;
+        ok = mode_copy(fd, existing);
     ok = ok && fd_write_all(fd, data, len);
     ok = close(fd) == 0 && ok;
-    ok = ok && rename(temp, final_path) == 0;
+    ok = ok && file_replace(temp, final_path);
     if (!ok) {
         unlink(temp);
         set_error("Write error while saving to '%s'", path);
@@ -230,7 +349,7 @@ int save_output(const unsigned char *data, uint64_t len, const char *path)
 {
     struct stat st;
     bool exists = stat(path, &st) == 0;
-    if (exists && (!S_ISREG(st.st_mode) || st.st_nlink > 1))
+    if (write_in_place(path, &st, exists))
         return save_in_place(data, len, path);
     // A target that could not be opened for writing is refused as such,
     // although its directory would allow replacing it.
