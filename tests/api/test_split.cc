@@ -291,6 +291,9 @@ TEST(SplitChecks, ASuccessEmptiesTheMessage)
 
 TEST(SplitAll, LongDirectoryPathsAreUsedWhole)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "the C runtime's paths end at MAX_PATH (260) characters on Windows";
+#endif
     workspace w(2);
     // Over 1,023 bytes, and long enough that its file names pass 1,280.
     for (size_t length : {1100, 1300}) {

@@ -6,6 +6,7 @@
 
 #include <climits>
 #include <string>
+#include <vector>
 
 #include "api/error.h"
 #include "doc/doc_helpers.h"
@@ -123,23 +124,29 @@ TEST(Load, FreedRecordIsZero)
 TEST(Load, OnlyRegularFilesAreRead)
 {
     std::string dir = make_temp_dir();
+    write_file(dir + "/in.pdf", simple_pdf(2));
+#ifdef _WIN32
+    // Windows has no FIFOs: a directory and the null device.
+    std::vector<std::string> refused = {dir, "NUL"};
+#else
     std::string fifo = dir + "/fifo.pdf";
     std::string link = dir + "/link.pdf";
-    write_file(dir + "/in.pdf", simple_pdf(2));
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     ASSERT_EQ(symlink("in.pdf", link.c_str()), 0);
     // A FIFO without a writer must not block the call.
-    for (const std::string &path : {dir, fifo, std::string("/dev/null")}) {
+    std::vector<std::string> refused = {dir, fifo, "/dev/null"};
+    pdf_doc linked;
+    EXPECT_EQ(doc_load(link.c_str(), &linked), 0);
+    EXPECT_EQ(linked.pages.count, 2);
+    doc_free(&linked);
+#endif
+    for (const std::string &path : refused) {
         pdf_doc doc;
         EXPECT_EQ(doc_load(path.c_str(), &doc), -1);
         EXPECT_EQ(message(), "Cannot open input file '" + path + "'");
         doc_free(&doc);
     }
-    pdf_doc doc;
-    EXPECT_EQ(doc_load(link.c_str(), &doc), 0);
-    EXPECT_EQ(doc.pages.count, 2);
-    doc_free(&doc);
-    run_command("rm -rf '" + dir + "'");
+    remove_tree(dir);
 }
 
 TEST(Load, AnIndexThatCannotGrowFailsTheLoad)
@@ -149,6 +156,7 @@ TEST(Load, AnIndexThatCannotGrowFailsTheLoad)
     objvec_push(&full, obj_entry{});
     EXPECT_EQ(full.count, INT32_MAX / 2 + 1);
     EXPECT_EQ(full.lost, 1);
+#ifndef _WIN32
     // Four million headers need a 200 MB index; the command, run with an
     // address space of the file image plus 50 MB, finds no room for it.
     std::string f = "%PDF-1.4\n";
@@ -160,7 +168,8 @@ TEST(Load, AnIndexThatCannotGrowFailsTheLoad)
     run_command("ulimit -v " + std::to_string(f.size() / 1024 + 51200) + "; '" ROREZIDE_CLI
                 "' count '" + dir + "/many.pdf' 2>&1", &out);
     EXPECT_EQ(out, "rorezide count: Out of memory\n");
-    run_command("rm -rf '" + dir + "'");
+    remove_tree(dir);
+#endif
 }
 
 TEST(Load, ProducersAgreeWithQpdfOnPageCounts)

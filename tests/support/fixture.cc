@@ -135,6 +135,13 @@ void remove_tree(const std::string &path)
     fs::remove_all(fs::u8path(path), ec);
 }
 
+bool make_hard_link(const std::string &existing, const std::string &name)
+{
+    std::error_code ec;
+    fs::create_hard_link(fs::u8path(existing), fs::u8path(name), ec);
+    return !ec;
+}
+
 #ifdef _WIN32
 
 // ---- Windows ---------------------------------------------------------------

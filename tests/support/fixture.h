@@ -44,6 +44,9 @@ bool file_exists(const std::string &path);
 bool make_dir(const std::string &path);
 // Removes a file or a directory with everything in it, if present.
 void remove_tree(const std::string &path);
+// Gives the existing file a second name (a hard link); false when the file
+// system cannot.
+bool make_hard_link(const std::string &existing, const std::string &name);
 
 // Bytes to write at an offset of a file.
 using file_piece = std::pair<int64_t, std::string>;
