@@ -72,6 +72,9 @@ struct pdf_doc {
     // Bytes held by the objstm_bufs in all: with the file size, the measure
     // the page-tree walk's spending is bounded by.
     int64_t objstm_bytes;
+    // What the object-stream stage spent: source bytes the decoder read and
+    // bytes it wrote, in every call.
+    int64_t objstm_work;
 };
 
 // Fills doc from the PDF at path. 0 on success; -1 with one message set.
