@@ -73,7 +73,8 @@ struct pdf_doc {
     // the page-tree walk's spending is bounded by.
     int64_t objstm_bytes;
     // What the object-stream stage spent: source bytes the decoder read and
-    // bytes it wrote, in every call.
+    // bytes it wrote, in every call, and header bytes read from streams
+    // stored without compression.
     int64_t objstm_work;
 };
 

@@ -2,7 +2,9 @@
 // page tree, inside compressed /ObjStm streams that the object scan cannot
 // see. Each one is decompressed into a buffer the document keeps, and every
 // object listed in its header becomes a compressed entry pointing into that
-// buffer. Duplicate resolution then weighs them against the plain entries.
+// buffer. A stream whose data does not decompress and whose dictionary names
+// no /Filter is stored as it stands: its entries point into the file image.
+// Duplicate resolution then weighs them against the plain entries.
 #include <cstdlib>
 #include <cstring>
 
@@ -31,7 +33,8 @@ constexpr int64_t OBJSTM_TOTAL_FACTOR = 32;
 // "endstream", and thousands of them may share one, each reading most of
 // the file. The decoder may read at most this many source bytes in all (1 MiB
 // plus 4 times the file size), counting every call, those that fail and the
-// count-only passes too. A file whose streams do not overlap needs at most
+// count-only passes too; the header bytes read from streams stored as they
+// stand count as well. A file whose streams do not overlap needs at most
 // three reads of each (a first try, a count, the decoding at the exact
 // size); once the allowance is spent, the remaining streams are skipped.
 constexpr int64_t OBJSTM_READ_BASE = int64_t(1) << 20;
@@ -252,6 +255,12 @@ int64_t objstm_add_entries(pdf_doc *doc, const objstm_info &info, const unsigned
     return pair_examined(p);
 }
 
+// True when the stream's dictionary names a /Filter anywhere.
+bool objstm_names_filter(const pdf_doc *doc, const obj_entry &e)
+{
+    return find_name(doc->data, doc->size, e.dict_off, e.dict_end, "Filter") >= 0;
+}
+
 }  // namespace
 
 void objstm_expand_all(pdf_doc *doc)
@@ -272,6 +281,14 @@ void objstm_expand_all(pdf_doc *doc)
                 continue;
             doc->objstm_bytes += static_cast<int64_t>(produced);
             objstm_add_entries(doc, info, buf, static_cast<int32_t>(produced));
+        } else if (!objstm_names_filter(doc, doc->objs.items[i])) {
+            // Stored without compression: the entries point into the file
+            // image, which outlives them. The header bytes read are charged
+            // like source bytes, so overlapping stored streams cannot read
+            // (or list entries for) more than the budget allows either.
+            int64_t read = objstm_add_entries(doc, info, src, info.data_len);
+            b.read -= read;
+            b.spent += read;
         }
     }
     doc->objstm_work = b.spent;
