@@ -118,7 +118,8 @@ unsigned char *objstm_inflate(const unsigned char *src, int32_t src_len, objstm_
         return nullptr;  // the decoder refuses such a capacity outright
     *produced = 0;
     int64_t room = cap < b->output ? cap : b->output > 0 ? b->output : 0;
-    unsigned char *buf = static_cast<unsigned char *>(std::malloc(static_cast<size_t>(room ? room : 1)));
+    unsigned char *buf =
+        static_cast<unsigned char *>(std::malloc(static_cast<size_t>(room ? room : 1)));
     if (!buf)
         return nullptr;
     inflate_work work;

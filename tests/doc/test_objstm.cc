@@ -109,7 +109,8 @@ TEST(ObjectStreams, StreamsWithoutFilterAreReadAsTheyStand)
          {3, "<< /Type /Page /Parent 2 0 R /Rotate 90 >>"},
          {4, "<< /Type /Page /Parent 2 0 R >>"}},
         &first);
-    std::string f = "%PDF-1.5\n" + objstm_object(9, "/N 4 /First " + std::to_string(first), content) +
+    std::string f = "%PDF-1.5\n" +
+                    objstm_object(9, "/N 4 /First " + std::to_string(first), content) +
                     "trailer\n<< /Root 1 0 R >>\nstartxref\n0\n%%EOF\n";
     pdf_doc doc;
     ASSERT_EQ(load_bytes(f, &doc), 0) << g_err;

@@ -571,7 +571,8 @@ TEST(InflateWork, BytesReadAndDecodedWhateverTheResult)
 
     // A refused header reads the two header bytes only.
     bytes cm9 = {0x79, 0x9C, 0x01, 0x00, 0x00, 0xFF, 0xFF};
-    EXPECT_EQ(inflate_decompress_work(cm9.data(), cm9.size(), dst.data(), 16, &produced, &work), -1);
+    EXPECT_EQ(inflate_decompress_work(cm9.data(), cm9.size(), dst.data(), 16, &produced, &work),
+              -1);
     EXPECT_EQ(work.consumed, 2u);
     EXPECT_EQ(work.input_ended, 0);
 }
