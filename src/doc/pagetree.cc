@@ -156,33 +156,13 @@ char *walk_copy(walk_ctx *w, const char *src, int32_t len)
     return t;
 }
 
-// The node's class, decided as obj_type decides it (1 a page, 2 a pages
-// node, 0 neither) with the same searches, each charged with what it
-// examined: the /Type keys at the top of the node's dictionary until one
-// names /Page or /Pages, else a /Kids key there.
-int node_kind(walk_ctx *w, const obj_entry &e, const text_range &r)
+// The node's class (obj_type), charged with the bytes its searches examined.
+int node_kind(walk_ctx *w, const obj_entry &e)
 {
-    if (!e.compressed && e.dict_off < 0)
-        return 0;
-    for (int32_t from = r.start;;) {
-        int32_t pos = find_name_top(r.buf, r.end, from, r.end);
-        if (pos < 0) {
-            spend(&w->scan_budget, from, r.end);
-            break;
-        }
-        int32_t v = skip_pdf_space(r.buf, pos + 5, r.end);
-        spend(&w->scan_budget, from, past(r, int64_t(v) + 6));
-        if (v < r.end && r.buf[v] == '/') {
-            if (kw_at(r.buf, v + 1, r.end, "Page"))
-                return 1;
-            if (kw_at(r.buf, v + 1, r.end, "Pages"))
-                return 2;
-        }
-        from = pos + 1;
-    }
-    int32_t kids = find_key_top(r.buf, r.end, r.start, r.end, "Kids");
-    spend(&w->scan_budget, r.start, kids >= 0 ? past(r, int64_t(kids) + 5) : r.end);
-    return kids >= 0 ? 2 : 0;
+    int64_t examined = 0;
+    int kind = obj_type(w->doc->data, w->doc->size, e, &examined);
+    w->scan_budget -= examined;
+    return kind;
 }
 
 // First positions of the names in `wanted` (bits by name index) in the
@@ -336,7 +316,7 @@ const node_own *read_own(walk_ctx *w, int32_t idx, node_own *scratch)
     o->kids_pos = -1;
     if (w->scan_budget < 0)
         return o;  // class 0: the walk fails
-    int kind = node_kind(w, e, r);
+    int kind = node_kind(w, e);
     if (kind == 0)
         return o;
     int32_t pos[NAME_COUNT];
