@@ -15,6 +15,7 @@ const std::string &bench_dir();
 // Sections, each printing its own figures.
 void bench_inflate();
 void bench_load();
+void bench_objstm();
 void bench_split();
 
 #endif

@@ -40,7 +40,7 @@ const std::string &bench_dir()
 
 int main(int argc, char **argv)
 {
-    // Optional section names select what runs: inflate, load, split.
+    // Optional section names select what runs: inflate, load, objstm, split.
     auto wanted = [&](const char *name) {
         if (argc < 2)
             return true;
@@ -53,6 +53,8 @@ int main(int argc, char **argv)
         bench_inflate();
     if (wanted("load"))
         bench_load();
+    if (wanted("objstm"))
+        bench_objstm();
     if (wanted("split"))
         bench_split();
     if (!std::getenv("ROREZIDE_BENCH_KEEP"))

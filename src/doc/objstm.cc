@@ -2,7 +2,9 @@
 // page tree, inside compressed /ObjStm streams that the object scan cannot
 // see. Each one is decompressed into a buffer the document keeps, and every
 // object listed in its header becomes a compressed entry pointing into that
-// buffer. Duplicate resolution then weighs them against the plain entries.
+// buffer. A stream whose data does not decompress and whose dictionary names
+// no /Filter is stored as it stands: its entries point into the file image.
+// Duplicate resolution then weighs them against the plain entries.
 #include <cstdlib>
 #include <cstring>
 
@@ -19,12 +21,31 @@ constexpr int64_t OBJSTM_MIN_CAPACITY = 0x40000;
 constexpr int64_t OBJSTM_SLACK = 0x10000;
 constexpr int64_t OBJSTM_RETRY_CEILING = 0xFFFFFFF;
 
-// Decompressed object streams of one document may hold at most this much in
-// all (1 GiB plus 32 times the file size): far above what real files need,
-// and it keeps a file of compression bombs from exhausting memory. Streams
-// beyond it are skipped like streams that do not decompress.
+// The decoder may write at most this much in all (1 GiB plus 32 times the
+// file size), whether the output is kept or a call fails and its output is
+// dropped: far above what real files need, and it keeps a file of
+// compression bombs from exhausting memory or time. Streams beyond it are
+// skipped like streams that do not decompress.
 constexpr int64_t OBJSTM_TOTAL_BASE = int64_t(1) << 30;
 constexpr int64_t OBJSTM_TOTAL_FACTOR = 32;
+
+// Stream data may overlap: without /Length every stream runs to the next
+// "endstream", and thousands of them may share one, each reading most of
+// the file. The decoder may read at most this many source bytes in all (1 MiB
+// plus 4 times the file size), counting every call, those that fail and the
+// count-only passes too; the header bytes read from streams stored as they
+// stand count as well. A file whose streams do not overlap needs at most
+// three reads of each (a first try, a count, the decoding at the exact
+// size); once the allowance is spent, the remaining streams are skipped.
+constexpr int64_t OBJSTM_READ_BASE = int64_t(1) << 20;
+constexpr int64_t OBJSTM_READ_FACTOR = 4;
+
+// What the stage may still spend, and what it has spent.
+struct objstm_budget {
+    int64_t read;    // source and raw header bytes
+    int64_t output;  // bytes the decoder writes
+    int64_t spent;   // everything read and written so far
+};
 
 struct objstm_info {
     int32_t n;
@@ -61,12 +82,33 @@ bool objstm_select(const pdf_doc *doc, const obj_entry &e, objstm_info *info)
     return info->data_len > 0;
 }
 
+// One decoder call on the stream's data, as much of it as the read budget
+// still allows, charged to the budget: the source bytes it read, and the
+// bytes it wrote whether the call succeeds or not. A call that fails
+// without having been given the whole data spends the rest of the budget.
+int objstm_decode(const unsigned char *src, int32_t src_len, unsigned char *dst, int64_t cap,
+                  objstm_budget *b, size_t *produced, inflate_work *work)
+{
+    int64_t avail = src_len < b->read ? src_len : b->read > 0 ? b->read : 0;
+    int rc = inflate_decompress_work(src, static_cast<size_t>(avail), dst,
+                                     static_cast<size_t>(cap), produced, work);
+    int64_t read = static_cast<int64_t>(work->consumed);
+    int64_t written = dst == INFLATE_COUNT_ONLY ? 0 : static_cast<int64_t>(work->decoded);
+    b->read = rc != 0 && avail < src_len ? 0 : b->read - read;
+    b->output -= written;
+    b->spent += read + written;
+    return rc;
+}
+
 // Decodes into a buffer of exactly the needed size. The retry schedule
 // (capacity times 4 after every failure) is followed in effect, not in
 // allocations: when the first capacity is too small, a count-only pass tells
 // the stream's full length, and whether any capacity of the schedule would
-// have held it. Returns the buffer (owned by the caller) or null.
-unsigned char *objstm_inflate(const unsigned char *src, int32_t src_len, int64_t budget,
+// have held it. A stream whose input ends before its last block needs no
+// count: no capacity would help. No call may write more than the output
+// budget still allows, since a longer output would be refused anyway.
+// Returns the buffer (owned by the caller) or null.
+unsigned char *objstm_inflate(const unsigned char *src, int32_t src_len, objstm_budget *b,
                               size_t *produced)
 {
     int64_t cap = 10 * static_cast<int64_t>(src_len) + OBJSTM_SLACK;
@@ -75,32 +117,32 @@ unsigned char *objstm_inflate(const unsigned char *src, int32_t src_len, int64_t
     if (cap > static_cast<int64_t>(INFLATE_MAX_CAPACITY))
         return nullptr;  // the decoder refuses such a capacity outright
     *produced = 0;
-    unsigned char *buf = static_cast<unsigned char *>(std::malloc(static_cast<size_t>(cap)));
+    int64_t room = cap < b->output ? cap : b->output > 0 ? b->output : 0;
+    unsigned char *buf =
+        static_cast<unsigned char *>(std::malloc(static_cast<size_t>(room ? room : 1)));
     if (!buf)
         return nullptr;
-    if (inflate_decompress(src, static_cast<size_t>(src_len), buf, static_cast<size_t>(cap),
-                           produced) == 0 &&
-        static_cast<int64_t>(*produced) <= budget) {
+    inflate_work work;
+    if (objstm_decode(src, src_len, buf, room, b, produced, &work) == 0) {
         // Give back the unused room; entries are made only after this.
         void *fit = std::realloc(buf, *produced ? *produced : 1);
         return static_cast<unsigned char *>(fit ? fit : buf);
     }
     std::free(buf);
-    if (cap > OBJSTM_RETRY_CEILING)
+    if (work.input_ended || cap > OBJSTM_RETRY_CEILING)
         return nullptr;
     size_t full = 0;
-    if (inflate_decompress(src, static_cast<size_t>(src_len), INFLATE_COUNT_ONLY,
-                           INFLATE_MAX_CAPACITY, &full) != 0)
+    if (objstm_decode(src, src_len, INFLATE_COUNT_ONLY, INFLATE_MAX_CAPACITY, b, &full, &work) != 0)
         return nullptr;  // input ends early: no capacity would help
     int64_t last = cap;
     while (last <= OBJSTM_RETRY_CEILING)
         last *= 4;
-    if (static_cast<int64_t>(full) > last || static_cast<int64_t>(full) > budget)
+    if (static_cast<int64_t>(full) > last || static_cast<int64_t>(full) > b->output)
         return nullptr;
     buf = static_cast<unsigned char *>(std::malloc(full ? full : 1));
     if (!buf)
         return nullptr;
-    if (inflate_decompress(src, static_cast<size_t>(src_len), buf, full, produced) != 0) {
+    if (objstm_decode(src, src_len, buf, static_cast<int64_t>(full), b, produced, &work) != 0) {
         std::free(buf);
         *produced = 0;
         return nullptr;
@@ -130,73 +172,125 @@ bool objstm_keep(pdf_doc *doc, unsigned char *buf)
     return true;
 }
 
+// Reads the integers of an object stream's header one after the other. A
+// read that fails gives -1 and leaves the cursor where it is, so every later
+// read would fail the same way; once one has, the reader answers -1 without
+// looking again.
+struct pair_reader {
+    const unsigned char *buf;
+    int32_t len;
+    int32_t cursor;
+    int32_t failed;
+};
+
+int32_t pair_read(pair_reader *p)
+{
+    if (p->failed)
+        return -1;
+    int32_t before = p->cursor;
+    int32_t v = parse_int_at(p->buf, p->len, &p->cursor);
+    p->failed = p->cursor == before;
+    return v;
+}
+
+// The bytes the reader has examined: up to its cursor, and after a failed
+// read the white space it skipped and the byte that stopped it.
+int64_t pair_examined(const pair_reader &p)
+{
+    if (!p.failed)
+        return p.cursor;
+    int32_t stop = skip_pdf_space(p.buf, p.cursor, p.len);
+    return stop + 2 < p.len ? stop + 2 : p.len;
+}
+
+// Appends the compressed entry for one pair when its range of the data,
+// from its own offset to the next pair's (or the end of the data for the
+// last pair), is not empty.
+void objstm_add_entry(pdf_doc *doc, const objstm_info &info, const unsigned char *buf,
+                      int32_t len, int32_t num, int32_t off, int32_t next, bool last)
+{
+    int64_t start = static_cast<int64_t>(off) + info.first;
+    if (start < 0 || start >= len)
+        return;
+    int64_t end = len;
+    if (!last) {
+        int64_t e = static_cast<int64_t>(next) + info.first;
+        end = e < len ? e : len;
+    }
+    if (start >= end)
+        return;
+    obj_entry e{};
+    e.num = num;
+    e.compressed = 1;
+    e.text = buf + start;
+    e.text_len = static_cast<int32_t>(end - start);
+    objvec_push(&doc->objs, e);
+}
+
 // Reads the header pairs "number offset" and appends one compressed entry
 // per pair that describes a non-empty range of the data. A pair's text runs
 // to the next pair's offset, the last pair's to the end of the data.
 //
-// Each integer read takes at least two bytes after the first, so no more
-// than len/2 + 2 pairs can be read from len bytes: every later read fails,
-// and the arrays are sized by that instead of by /N, which a hostile file
-// may set to a billion. Failed reads give -1, as the pairs beyond that bound
-// would; only the very last pair could then still yield an entry, numbered
-// -1, which duplicate resolution would drop, so it is not made at all.
-void objstm_add_entries(pdf_doc *doc, const objstm_info &info, const unsigned char *buf,
-                        int32_t len)
+// The pairs are read one ahead of the entries, so nothing is sized by /N,
+// which a hostile file may set to a billion. After the first failed read
+// every number and offset is -1: a pair whose offset failed can still make
+// an entry only as the last of the /N pairs, and the pairs after it, whose
+// numbers failed too, would make none that duplicate resolution keeps, so
+// the reading ends there. Returns the bytes of the header examined.
+int64_t objstm_add_entries(pdf_doc *doc, const objstm_info &info, const unsigned char *buf,
+                           int32_t len)
 {
-    int64_t readable = static_cast<int64_t>(len) / 2 + 2;
-    int32_t r = info.n < readable ? info.n : static_cast<int32_t>(readable);
-    int32_t *nums = static_cast<int32_t *>(std::malloc(sizeof(int32_t) * r));
-    int32_t *offs = static_cast<int32_t *>(std::malloc(sizeof(int32_t) * r));
-    if (!nums || !offs) {
-        std::free(nums);
-        std::free(offs);
-        return;
+    pair_reader p{buf, len, 0, 0};
+    int32_t num = pair_read(&p);
+    int32_t off = pair_read(&p);
+    for (int32_t i = 0; i < info.n; i++) {
+        if (p.failed && num == -1 && off == -1)
+            break;
+        bool last = i == info.n - 1;
+        int32_t next_num = last ? -1 : pair_read(&p);
+        int32_t next_off = last ? -1 : pair_read(&p);
+        objstm_add_entry(doc, info, buf, len, num, off, next_off, last);
+        num = next_num;
+        off = next_off;
     }
-    int32_t c = 0;
-    for (int32_t i = 0; i < r; i++) {
-        nums[i] = parse_int_at(buf, len, &c);
-        offs[i] = parse_int_at(buf, len, &c);
-    }
-    for (int32_t i = 0; i < r; i++) {
-        int64_t start = static_cast<int64_t>(offs[i]) + info.first;
-        if (start < 0 || start >= len)
-            continue;
-        int64_t end = len;
-        if (i < info.n - 1) {
-            int32_t next = i + 1 < r ? offs[i + 1] : -1;
-            int64_t e = static_cast<int64_t>(next) + info.first;
-            end = e < len ? e : len;
-        }
-        if (start >= end)
-            continue;
-        obj_entry e{};
-        e.num = nums[i];
-        e.compressed = 1;
-        e.text = buf + start;
-        e.text_len = static_cast<int32_t>(end - start);
-        objvec_push(&doc->objs, e);
-    }
-    std::free(nums);
-    std::free(offs);
+    return pair_examined(p);
+}
+
+// True when the stream's dictionary names a /Filter anywhere.
+bool objstm_names_filter(const pdf_doc *doc, const obj_entry &e)
+{
+    return find_name(doc->data, doc->size, e.dict_off, e.dict_end, "Filter") >= 0;
 }
 
 }  // namespace
 
 void objstm_expand_all(pdf_doc *doc)
 {
-    int64_t budget = OBJSTM_TOTAL_BASE + OBJSTM_TOTAL_FACTOR * static_cast<int64_t>(doc->size);
+    int64_t size = doc->size;
+    objstm_budget b{OBJSTM_READ_BASE + OBJSTM_READ_FACTOR * size,
+                    OBJSTM_TOTAL_BASE + OBJSTM_TOTAL_FACTOR * size, 0};
     int32_t scanned = doc->objs.count;  // entries appended here are not revisited
-    for (int32_t i = 0; i < scanned; i++) {
+    for (int32_t i = 0; i < scanned && b.read > 0; i++) {
         objstm_info info;
         if (!objstm_select(doc, doc->objs.items[i], &info))
             continue;
         size_t produced = 0;
-        unsigned char *buf =
-            objstm_inflate(doc->data + info.data_off, info.data_len, budget, &produced);
-        if (!buf || !objstm_keep(doc, buf))
-            continue;
-        budget -= static_cast<int64_t>(produced);
-        doc->objstm_bytes += static_cast<int64_t>(produced);
-        objstm_add_entries(doc, info, buf, static_cast<int32_t>(produced));
+        const unsigned char *src = doc->data + info.data_off;
+        unsigned char *buf = objstm_inflate(src, info.data_len, &b, &produced);
+        if (buf) {
+            if (!objstm_keep(doc, buf))
+                continue;
+            doc->objstm_bytes += static_cast<int64_t>(produced);
+            objstm_add_entries(doc, info, buf, static_cast<int32_t>(produced));
+        } else if (!objstm_names_filter(doc, doc->objs.items[i])) {
+            // Stored without compression: the entries point into the file
+            // image, which outlives them. The header bytes read are charged
+            // like source bytes, so overlapping stored streams cannot read
+            // (or list entries for) more than the budget allows either.
+            int64_t read = objstm_add_entries(doc, info, src, info.data_len);
+            b.read -= read;
+            b.spent += read;
+        }
     }
+    doc->objstm_work = b.spent;
 }

@@ -60,6 +60,7 @@ struct node_own {
     int32_t res_len;
     double media[4];
     double crop[4];
+    int32_t kids_pos;  // pages nodes: the first /Kids in the range, or -1
 };
 
 // The names every node is searched for, by index into walk_ctx::names.
@@ -99,13 +100,16 @@ constexpr int64_t TEXT_BUDGET_BASE = int64_t(256) << 20;
 constexpr int64_t TEXT_BUDGET_FACTOR = 16;
 
 // Every node's text is read once, but texts may overlap: an object whose
-// "endobj" is missing reaches to the next one in the file, and the header
-// pairs of an object stream may give thousands of objects the same bytes.
-// A small file could then make the walk read far more than it holds. The
-// texts read (and the compressed ones searched for /Catalog) may add up to
-// SCAN_BUDGET_BASE plus SCAN_BUDGET_FACTOR times the file size and the
-// decompressed object streams together; files whose objects do not overlap
-// never come near it. Past it the walk fails.
+// "endobj" is missing reaches to the next one in the file, or to its end,
+// and the header pairs of an object stream may give thousands of objects
+// the same bytes. A small file could then make the walk read far more than
+// it holds. Each read of a node's text (and each search of a compressed
+// text for /Catalog) is charged with the bytes it examined, which in an
+// intact text end with the object's own dictionary whatever the length of
+// its range; they may add up to SCAN_BUDGET_BASE plus SCAN_BUDGET_FACTOR
+// times the file size and the decompressed object streams together. Past
+// it the walk fails. Name searches in plain objects are not charged: they
+// go through occurrence lists, which bound their own cost (scan/occur.h).
 constexpr int64_t SCAN_BUDGET_BASE = int64_t(64) << 20;
 constexpr int64_t SCAN_BUDGET_FACTOR = 16;
 
@@ -117,11 +121,18 @@ constexpr int64_t SCAN_BUDGET_FACTOR = 16;
 constexpr int64_t PAGE_BUDGET_BASE = int64_t(256) << 20;
 constexpr int64_t PAGE_BUDGET_FACTOR = 32;
 
-// Takes the bytes of one text from the scan budget; false once it is spent.
-bool scan_charge(int64_t *budget, const text_range &r)
+// Takes the bytes [from, to) that one read examined from the scan budget.
+void spend(int64_t *budget, int32_t from, int32_t to)
 {
-    *budget -= r.end > r.start ? r.end - r.start : 0;
-    return *budget >= 0;
+    if (to > from)
+        *budget -= to - from;
+}
+
+// Just past the byte at pos, but not past the end of the range: where a
+// read that looked at pos stopped.
+int32_t past(const text_range &r, int64_t pos)
+{
+    return pos < r.end ? static_cast<int32_t>(pos) + 1 : r.end;
 }
 
 // A NUL-terminated copy of a resources text. Every page entry owns one, so
@@ -145,12 +156,61 @@ char *walk_copy(walk_ctx *w, const char *src, int32_t len)
     return t;
 }
 
-// Position of the first /name in the node's range, or -1.
-int32_t node_find(walk_ctx *w, const obj_entry &e, const text_range &r, int name)
+// The node's class (obj_type), charged with the bytes its searches examined.
+int node_kind(walk_ctx *w, const obj_entry &e)
 {
-    if (e.compressed)
-        return find_name(r.buf, r.end, r.start, r.end, NODE_NAMES[name]);
-    return occ_find_name(&w->names[name], r.start, r.end);
+    int64_t examined = 0;
+    int kind = obj_type(w->doc->data, w->doc->size, e, &examined);
+    w->scan_budget -= examined;
+    return kind;
+}
+
+// First positions of the names in `wanted` (bits by name index) in the
+// range, each as find_name would give it, from one pass over the range's
+// '/' bytes. Returns where the pass stopped.
+int32_t find_names_in_text(const text_range &r, unsigned wanted, int32_t pos[NAME_COUNT])
+{
+    int32_t s = r.start;
+    while (wanted != 0 && s < r.end) {
+        const void *hit = std::memchr(r.buf + s, '/', static_cast<size_t>(r.end - s));
+        if (!hit)
+            return r.end;
+        s = static_cast<int32_t>(static_cast<const unsigned char *>(hit) - r.buf);
+        for (int k = 0; k < NAME_COUNT; k++) {
+            int32_t n = static_cast<int32_t>(std::strlen(NODE_NAMES[k]));
+            if (!(wanted & (1u << k)) || static_cast<int64_t>(s) + 1 + n > r.end ||
+                std::memcmp(r.buf + s + 1, NODE_NAMES[k], static_cast<size_t>(n)) != 0)
+                continue;
+            if (s + 1 + n == r.end || !is_name_char(r.buf[s + 1 + n])) {
+                pos[k] = s;
+                wanted &= ~(1u << k);
+            }
+        }
+        s++;
+    }
+    return wanted != 0 ? r.end : past(r, int64_t(s) + 10);
+}
+
+// Where each node name first stands in the node's range, or -1. /Kids is
+// looked for in pages nodes only. Plain objects are searched through the
+// occurrence lists; an object-stream text, which no list covers, in one
+// charged pass.
+void find_node_names(walk_ctx *w, const obj_entry &e, const text_range &r, bool kids,
+                     int32_t pos[NAME_COUNT])
+{
+    unsigned wanted = 0;
+    for (int k = 0; k < NAME_COUNT; k++) {
+        pos[k] = -1;
+        if (k != NAME_KIDS || kids)
+            wanted |= 1u << k;
+    }
+    if (e.compressed) {
+        spend(&w->scan_budget, r.start, find_names_in_text(r, wanted, pos));
+        return;
+    }
+    for (int k = 0; k < NAME_COUNT; k++)
+        if (wanted & (1u << k))
+            pos[k] = occ_find_name(&w->names[k], r.start, r.end);
 }
 
 // Just past the name found at pos.
@@ -159,22 +219,41 @@ int32_t after_name(int32_t pos, int name)
     return pos + 1 + static_cast<int32_t>(std::strlen(NODE_NAMES[name]));
 }
 
-void read_own_boxes(walk_ctx *w, const obj_entry &e, const text_range &r, node_own *o)
+// The rectangle after the name found at pos (see parse_box_after). The
+// bytes it can examine, white space, '[' and then only white space, digits,
+// signs and points, are charged.
+int read_own_box(walk_ctx *w, const text_range &r, int32_t pos, int name, double out[4])
 {
-    int32_t m = node_find(w, e, r, NAME_MEDIABOX);
-    o->has_media = m >= 0 && parse_box_after(r.buf, r.end, after_name(m, NAME_MEDIABOX), o->media);
-    int32_t c = node_find(w, e, r, NAME_CROPBOX);
-    o->has_crop = c >= 0 && parse_box_after(r.buf, r.end, after_name(c, NAME_CROPBOX), o->crop);
+    if (pos < 0)
+        return 0;
+    int32_t after = after_name(pos, name);
+    int ok = parse_box_after(r.buf, r.end, after, out);
+    int32_t p = skip_pdf_space(r.buf, after, r.end);
+    if (p < r.end && r.buf[p] == '[') {
+        p++;
+        while (p < r.end && (is_pdf_space(r.buf[p]) || is_digit(r.buf[p]) || r.buf[p] == '+' ||
+                             r.buf[p] == '-' || r.buf[p] == '.'))
+            p++;
+    }
+    spend(&w->scan_budget, after, past(r, p));
+    return ok;
 }
 
-void read_own_rotate(walk_ctx *w, const obj_entry &e, const text_range &r, node_own *o)
+void read_own_boxes(walk_ctx *w, const text_range &r, const int32_t pos[NAME_COUNT], node_own *o)
 {
-    int32_t pos = node_find(w, e, r, NAME_ROTATE);
+    o->has_media = read_own_box(w, r, pos[NAME_MEDIABOX], NAME_MEDIABOX, o->media);
+    o->has_crop = read_own_box(w, r, pos[NAME_CROPBOX], NAME_CROPBOX, o->crop);
+}
+
+void read_own_rotate(walk_ctx *w, const text_range &r, int32_t pos, node_own *o)
+{
     if (pos < 0)
         return;
-    int32_t c = skip_pdf_space(r.buf, after_name(pos, NAME_ROTATE), r.end);
+    int32_t after = after_name(pos, NAME_ROTATE);
+    int32_t c = skip_pdf_space(r.buf, after, r.end);
     int32_t before = c;
     int32_t v = parse_int_at(r.buf, r.end, &c);
+    spend(&w->scan_budget, after, past(r, c == before ? int64_t(c) + 1 : c));
     if (c == before)
         return;
     o->has_rotate = 1;
@@ -183,15 +262,12 @@ void read_own_rotate(walk_ctx *w, const obj_entry &e, const text_range &r, node_
 
 // The node's own /Resources: a reference "N G R" (or "N R"), or an inline
 // dictionary from its "<<" through its ">>". Anything else, or none,
-// inherits.
-void read_own_resources(walk_ctx *w, const obj_entry &e, const text_range &r, node_own *o)
+// inherits. Returns where the reading stopped.
+int32_t read_resources_value(const text_range &r, int32_t after, node_own *o)
 {
-    int32_t pos = node_find(w, e, r, NAME_RESOURCES);
-    if (pos < 0)
-        return;
-    int32_t p = skip_pdf_space(r.buf, after_name(pos, NAME_RESOURCES), r.end);
+    int32_t p = skip_pdf_space(r.buf, after, r.end);
     if (p >= r.end)
-        return;
+        return r.end;
     if (is_digit(r.buf[p])) {
         int32_t c = p;
         int32_t num = parse_int_at(r.buf, r.end, &c);
@@ -204,16 +280,26 @@ void read_own_resources(walk_ctx *w, const obj_entry &e, const text_range &r, no
             o->res_kind = RES_REF;
             o->res_num = num;
         }
-        return;
+        return past(r, c);
     }
     if (p + 1 < r.end && r.buf[p] == '<' && r.buf[p + 1] == '<') {
         int32_t close = find_dict_close(r.buf, r.end, p, r.end);
         if (close < 0)
-            return;
+            return r.end;
         o->res_kind = RES_INLINE;
         o->res_off = p;
         o->res_len = close + 2 - p;
+        return close + 2;
     }
+    return past(r, int64_t(p) + 1);
+}
+
+void read_own_resources(walk_ctx *w, const text_range &r, int32_t pos, node_own *o)
+{
+    if (pos < 0)
+        return;
+    int32_t after = after_name(pos, NAME_RESOURCES);
+    spend(&w->scan_budget, after, read_resources_value(r, after, o));
 }
 
 // Reads (or recalls) what the entry at idx states itself.
@@ -227,12 +313,20 @@ const node_own *read_own(walk_ctx *w, int32_t idx, node_own *scratch)
     text_range r = obj_text_range(doc->data, doc->size, e);
     std::memset(o, 0, sizeof *o);
     o->read = 1;
-    if (!scan_charge(&w->scan_budget, r))
+    o->kids_pos = -1;
+    if (w->scan_budget < 0)
         return o;  // class 0: the walk fails
-    o->kind = static_cast<int8_t>(obj_type(doc->data, doc->size, e));
-    read_own_boxes(w, e, r, o);
-    read_own_rotate(w, e, r, o);
-    read_own_resources(w, e, r, o);
+    int kind = node_kind(w, e);
+    if (kind == 0)
+        return o;
+    int32_t pos[NAME_COUNT];
+    find_node_names(w, e, r, kind == 2, pos);
+    read_own_boxes(w, r, pos, o);
+    read_own_rotate(w, r, pos[NAME_ROTATE], o);
+    read_own_resources(w, r, pos[NAME_RESOURCES], o);
+    o->kids_pos = pos[NAME_KIDS];
+    if (w->scan_budget >= 0)
+        o->kind = static_cast<int8_t>(kind);
     return o;
 }
 
@@ -325,13 +419,16 @@ int32_t kid_capacity(const obj_entry &e)
 // Reads the node's direct /Kids array: every "N G R" (or "N R") with N
 // above 0, in order, until ']' or the end of the range. Returns the number
 // of kids, WALK_INLINE_KID for an inline dictionary, WALK_FAILED when the
-// list cannot be allocated. *kids receives an array of exactly that size.
-int32_t read_kids(const text_range &r, int32_t pos, int32_t cap, int32_t **kids)
+// list cannot be allocated. *kids receives an array of exactly that size,
+// *stop where the reading stopped.
+int32_t read_kids(const text_range &r, int32_t pos, int32_t cap, int32_t **kids, int32_t *stop)
 {
     *kids = nullptr;
+    *stop = pos;
     if (pos < 0)
         return 0;
     int32_t p = skip_pdf_space(r.buf, pos + 5, r.end);
+    *stop = past(r, p);
     if (p >= r.end || r.buf[p] != '[')
         return 0;
     int32_t *list = static_cast<int32_t *>(std::malloc(static_cast<size_t>(cap) * sizeof(int32_t)));
@@ -341,6 +438,7 @@ int32_t read_kids(const text_range &r, int32_t pos, int32_t cap, int32_t **kids)
     p++;
     while (p < r.end && n < cap) {
         p = skip_pdf_space(r.buf, p, r.end);
+        *stop = past(r, p);
         if (p >= r.end || r.buf[p] == ']')
             break;
         if (r.buf[p] == '<' && p + 1 < r.end && r.buf[p + 1] == '<') {
@@ -368,6 +466,7 @@ int32_t read_kids(const text_range &r, int32_t pos, int32_t cap, int32_t **kids)
         } else {
             p = q;
         }
+        *stop = past(r, p);
     }
     if (n == 0) {
         std::free(list);
@@ -434,7 +533,13 @@ int visit_node(walk_ctx *w, int32_t num, const node_attrs &in)
     w->visited[num] = 1;
     walk_frame f{};
     f.attrs = a;
-    f.kid_count = read_kids(r, node_find(w, e, r, NAME_KIDS), kid_capacity(e), &f.kids);
+    int32_t stop = 0;
+    f.kid_count = read_kids(r, o->kids_pos, kid_capacity(e), &f.kids, &stop);
+    spend(&w->scan_budget, o->kids_pos, stop);
+    if (w->scan_budget < 0 && f.kid_count >= 0) {
+        frame_free(&f);
+        return WALK_FAILED;
+    }
     if (f.kid_count <= 0) {
         std::free(a.owned_text);
         return f.kid_count < 0 ? f.kid_count : 0;
@@ -477,8 +582,8 @@ int walk_tree(walk_ctx *w, int32_t root)
 
 // The catalog: the trailer's /Root, else the first object naming /Catalog,
 // else object 1. Returns an index into the object index or -1. Compressed
-// texts are searched directly and charged to *scan_budget; once it is spent
-// the search for /Catalog ends.
+// texts are searched directly and what each search examined is charged to
+// *scan_budget; once it is spent the search for /Catalog ends.
 int32_t choose_catalog(const pdf_doc *doc, int64_t *scan_budget)
 {
     if (doc->root_num >= 0) {
@@ -492,10 +597,15 @@ int32_t choose_catalog(const pdf_doc *doc, int64_t *scan_budget)
     for (int32_t i = 0; i < doc->objs.count && found < 0; i++) {
         const obj_entry &e = doc->objs.items[i];
         text_range r = obj_text_range(doc->data, doc->size, e);
-        if (e.compressed && !scan_charge(scan_budget, r))
+        if (!e.compressed) {
+            if (occ_find_name(&catalog, r.start, r.end) >= 0)
+                found = i;
+            continue;
+        }
+        if (*scan_budget < 0)
             break;
-        int32_t hit = e.compressed ? find_name(r.buf, r.end, r.start, r.end, "Catalog")
-                                   : occ_find_name(&catalog, r.start, r.end);
+        int32_t hit = find_name(r.buf, r.end, r.start, r.end, "Catalog");
+        spend(scan_budget, r.start, hit >= 0 ? past(r, int64_t(hit) + 8) : r.end);
         if (hit >= 0)
             found = i;
     }

@@ -218,7 +218,10 @@ inline void lookahead_close(const lookahead &r, inflate_state *s)
     s->bit_buf = static_cast<int>(r.buf & ((1u << s->bit_count) - 1));
 }
 
-inline void lookahead_fill(lookahead &r)
+// Refills the reservoir. True when eight bytes or more were left, so that
+// the reservoir now holds 56 bits at least: enough for any literal or match,
+// so no read until the next refill can run out of input.
+inline bool lookahead_fill(lookahead &r)
 {
     if (r.src_len - r.src_pos >= 8) {
         // One load of eight bytes; the whole bytes that fit are kept.
@@ -230,12 +233,13 @@ inline void lookahead_fill(lookahead &r)
         r.buf |= word << r.cnt;
         r.src_pos += static_cast<uint32_t>((63 - r.cnt) >> 3);
         r.cnt |= 56;
-        return;
+        return true;
     }
     while (r.cnt <= 56 && r.src_pos < r.src_len) {
         r.buf |= static_cast<uint64_t>(r.src[r.src_pos++]) << r.cnt;
         r.cnt += 8;
     }
+    return false;
 }
 
 inline unsigned lookahead_bits(lookahead &r, int need)
@@ -287,7 +291,8 @@ int codes_run(inflate_state *s, const huff_table lencode, const huff_table distc
     uint64_t count = s->dst_count;
     int ret;
     for (;;) {
-        lookahead_fill(r);
+        if (!lookahead_fill(r))
+            s->dst_count = count;  // a read below may leave the call: keep the count
         int sym = lookahead_decode(r, lencode);
         if (sym < 256) {
             if (sym < 0) {
@@ -495,13 +500,13 @@ int blocks(inflate_state *s)
 }
 
 // blocks with the exit for running out of input established; that exit
-// reads as 1, a failure of the call like a full output.
+// reads as 2, a failure of the call like a full output (1).
 int blocks_guarded(inflate_state *s)
 {
     std::jmp_buf bail_out;
     s->bail_out = &bail_out;
     if (setjmp(bail_out) != 0)
-        return 1;
+        return 2;
     return blocks(s);
 }
 
@@ -510,12 +515,23 @@ int blocks_guarded(inflate_state *s)
 int inflate_decompress(const unsigned char *src, size_t src_len, unsigned char *dst,
                        size_t dst_cap, size_t *produced)
 {
+    inflate_work work;
+    return inflate_decompress_work(src, src_len, dst, dst_cap, produced, &work);
+}
+
+int inflate_decompress_work(const unsigned char *src, size_t src_len, unsigned char *dst,
+                            size_t dst_cap, size_t *produced, inflate_work *work)
+{
     *produced = 0;
+    work->consumed = 0;
+    work->decoded = 0;
+    work->input_ended = 0;
     if (src_len < 2 || dst_cap > INFLATE_MAX_CAPACITY)
         return -1;
     // Compression method 8 without a preset dictionary. The window size and
     // the check bits are not verified: producers that get them wrong still
     // write good data.
+    work->consumed = 2;
     if ((src[0] & 0x0F) != 8 || (src[1] & 0x20) != 0)
         return -1;
 
@@ -530,7 +546,11 @@ int inflate_decompress(const unsigned char *src, size_t src_len, unsigned char *
     s.bit_count = 0;
     s.bail_out = nullptr;
 
-    if (blocks_guarded(&s) > 0)
+    int ret = blocks_guarded(&s);
+    work->decoded = s.dst_count;
+    work->input_ended = ret == 2;
+    work->consumed = ret == 2 ? src_len : 2 + static_cast<size_t>(s.src_pos);
+    if (ret > 0)
         return -1;
     // Complete, or a data error: what was decoded is the stream's content.
     *produced = static_cast<size_t>(s.dst_count);

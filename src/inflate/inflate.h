@@ -38,6 +38,22 @@ constexpr size_t INFLATE_MAX_CAPACITY = size_t(1) << 30;
 int inflate_decompress(const unsigned char *src, size_t src_len, unsigned char *dst,
                        size_t dst_cap, size_t *produced);
 
+// What one call did, whatever its result, for callers that bound the work
+// of many calls: the bytes of src it read (the zlib header included; all
+// of them when the input ended early), the bytes it decoded (written into
+// dst, or counted in count-only mode, up to where it stopped), and whether
+// it failed because the input ended before the final block did (rather than
+// for a refused header or a full output).
+struct inflate_work {
+    size_t consumed;
+    uint64_t decoded;
+    int input_ended;
+};
+
+// inflate_decompress, with the same results, also filling *work.
+int inflate_decompress_work(const unsigned char *src, size_t src_len, unsigned char *dst,
+                            size_t dst_cap, size_t *produced, inflate_work *work);
+
 // Reverses PNG row predictors in place, one byte per pixel. The buffer holds
 // rows of one filter-type byte followed by columns data bytes; only whole
 // rows are processed, and afterwards row r's bytes stand at r * columns.

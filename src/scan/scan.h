@@ -110,7 +110,11 @@ int32_t skip_array(const unsigned char *buf, int32_t open, int32_t limit);
 // after the R (N in *num), or -1; *digits_end is the position after N.
 int32_t ref_at(const unsigned char *text, int32_t length, int32_t pos, int32_t *num,
                int32_t *digits_end);
-int obj_type(const unsigned char *data, int32_t size, const obj_entry &e);
+// The class of an indexed object: 1 a page, 2 a pages node (by its /Type,
+// else by a /Kids of its own dictionary), 0 anything else. When examined is
+// given, the bytes the searches looked at are added to it.
+int obj_type(const unsigned char *data, int32_t size, const obj_entry &e,
+             int64_t *examined = nullptr);
 int32_t parse_int_at(const unsigned char *buf, int32_t end, int32_t *cursor);
 int parse_box(const unsigned char *buf, int32_t end, int32_t start, const char *name,
               double out[4]);

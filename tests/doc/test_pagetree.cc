@@ -274,3 +274,33 @@ TEST(PageTree, CopiesOfHugeInlineResourcesAreBounded)
     EXPECT_EQ(l.rc, -1);
     EXPECT_EQ(l.message(), "Out of memory");
 }
+
+TEST(PageTree, ObjectsWithoutEndobjAreChargedForWhatIsRead)
+{
+    // No object ends with "endobj", so every page's text runs to the end
+    // of this 2 MB file; reading the tree still touches a few hundred bytes
+    // per page, and every page is counted.
+    const int pages = 100;
+    std::string f = "%PDF-1.4\n1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\n";
+    std::string kids;
+    for (int p = 0; p < pages; p++)
+        kids += std::to_string(3 + p) + " 0 R ";
+    f += "2 0 obj\n<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages) +
+         " /MediaBox [0 0 612 792] >>\n";
+    for (int p = 0; p < pages; p++)
+        f += std::to_string(3 + p) + " 0 obj\n<< /Type /Page /Parent 2 0 R /Contents " +
+             std::to_string(3 + pages + p) + " 0 R >>\n";
+    std::string data;
+    while (data.size() < 20000)
+        data += "BT /F1 12 Tf 72 700 Td (The quick brown fox) Tj ET\n";
+    for (int p = 0; p < pages; p++)
+        f += std::to_string(3 + pages + p) + " 0 obj\n<< /Length " + std::to_string(data.size()) +
+             " >>\nstream\n" + data + "\nendstream\n";
+    f += "trailer\n<< /Root 1 0 R >>\n";
+    pdf_doc doc;
+    ASSERT_EQ(load_bytes(f, &doc), 0) << g_err;
+    EXPECT_EQ(doc.pages.count, pages);
+    EXPECT_EQ(doc.pages.items[pages - 1].num, 2 + pages);
+    EXPECT_EQ(doc.pages.items[pages - 1].media_box[2], 612);
+    doc_free(&doc);
+}

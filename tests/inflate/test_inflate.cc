@@ -526,6 +526,57 @@ TEST(InflateFixed, NoFinalBlock)
     EXPECT_EQ(r.produced, 0u);
 }
 
+// ---- Work report -------------------------------------------------------------
+
+TEST(InflateWork, BytesReadAndDecodedWhateverTheResult)
+{
+    std::string text;
+    for (int i = 0; i < 20; i++)
+        text += "0123456789";
+    bit_writer w;
+    fixed_block(w, true);
+    fixed_literals(w, text);  // 8 bits each
+    fixed_sym(w, 256);
+    bytes z = w.zlib();
+    size_t stream = z.size();
+    z.insert(z.end(), {0xDE, 0xAD, 0xBE, 0xEF});  // a trailer, never read
+    std::vector<unsigned char> dst(256);
+    size_t produced = 0;
+    inflate_work work;
+
+    EXPECT_EQ(inflate_decompress_work(z.data(), z.size(), dst.data(), 256, &produced, &work), 0);
+    EXPECT_EQ(produced, 200u);
+    EXPECT_EQ(work.decoded, 200u);
+    EXPECT_EQ(work.consumed, stream);
+    EXPECT_EQ(work.input_ended, 0);
+
+    // A full output: what was written up to the capacity, and less input.
+    EXPECT_EQ(inflate_decompress_work(z.data(), z.size(), dst.data(), 150, &produced, &work), -1);
+    EXPECT_EQ(produced, 0u);
+    EXPECT_EQ(work.decoded, 150u);
+    EXPECT_LT(work.consumed, stream);
+    EXPECT_EQ(work.input_ended, 0);
+
+    // Input cut inside the block: every byte was read, and the literals
+    // that L bytes of block data hold (3 header bits, then 8 bits each)
+    // were decoded, written or counted.
+    size_t cut = 120;
+    for (unsigned char *dst_or_count : {dst.data(), INFLATE_COUNT_ONLY}) {
+        EXPECT_EQ(inflate_decompress_work(z.data(), cut, dst_or_count, 256, &produced, &work), -1);
+        EXPECT_EQ(produced, 0u);
+        EXPECT_EQ(work.decoded, cut - 2 - 1);
+        EXPECT_EQ(work.consumed, cut);
+        EXPECT_EQ(work.input_ended, 1);
+    }
+
+    // A refused header reads the two header bytes only.
+    bytes cm9 = {0x79, 0x9C, 0x01, 0x00, 0x00, 0xFF, 0xFF};
+    EXPECT_EQ(inflate_decompress_work(cm9.data(), cm9.size(), dst.data(), 16, &produced, &work),
+              -1);
+    EXPECT_EQ(work.consumed, 2u);
+    EXPECT_EQ(work.input_ended, 0);
+}
+
 // ---- Dynamic blocks --------------------------------------------------------
 
 // Decodes w's stream after a stored block "pre" so that a data error (0 with

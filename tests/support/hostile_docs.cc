@@ -34,6 +34,11 @@ struct bit_writer {
     }
     // Fixed-code literal 0..143: eight bits from 0x30.
     void literal(unsigned char c) { code(0x30u + c, 8); }
+    void align()
+    {
+        if (n > 0)
+            bits(0, 8 - n);
+    }
     std::string finish()
     {
         if (n > 0)
@@ -149,6 +154,54 @@ std::string objstm_bomb_pdf(size_t expanded)
          " /Filter /FlateDecode /Length " + std::to_string(z.size()) + " >>\nstream\n" + z +
          "\nendstream\nendobj\n";
     f += "trailer\n<< /Root 1 0 R >>\nstartxref\n0\n%%EOF\n";
+    return f;
+}
+
+namespace {
+
+std::string overlapping_container_header(int num, bool filter)
+{
+    return std::to_string(num) + " 0 obj\n<< /Type /ObjStm /N 1 /First 4" +
+           (filter ? " /Filter /FlateDecode" : "") + " >>\nstream\n";
+}
+
+// A not-final fixed-code block: five 9-bit literals bring the codes to a
+// byte boundary, then 900 bytes of '.', each the 8-bit code of a literal.
+// With next > 0 the block ends and a stored block of `next` bytes begins.
+std::string overlapping_container_data(size_t next)
+{
+    bit_writer w;
+    w.bits(0, 1);
+    w.bits(1, 2);
+    for (int i = 0; i < 5; i++)
+        w.code(0x190, 9);
+    std::string data = "\x78\x9C" + w.finish() + std::string(900, '.');
+    if (next == 0)
+        return data;
+    bit_writer t;
+    t.code(0, 7);  // end of block
+    t.bits(0, 3);  // a stored block, not the last
+    t.align();
+    t.bits(static_cast<uint32_t>(next), 16);
+    t.bits(static_cast<uint32_t>(~next & 0xFFFF), 16);
+    return data + t.finish();
+}
+
+}  // namespace
+
+std::string overlapping_objstm_pdf(int count, bool filter)
+{
+    std::string f = "%PDF-1.5\n";
+    f += "1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n";
+    f += "2 0 obj\n<< /Type /Pages /Kids [3 0 R] /Count 1 >>\nendobj\n";
+    f += "3 0 obj\n<< /Type /Page /MediaBox [0 0 200 200] >>\nendobj\n";
+    for (int i = 0; i < count; i++) {
+        // The stored block holds the next header and that stream's zlib
+        // header, so the decoding goes on with the next stream's own block.
+        size_t next = i + 1 < count ? overlapping_container_header(11 + i, filter).size() + 2 : 0;
+        f += overlapping_container_header(10 + i, filter) + overlapping_container_data(next);
+    }
+    f += "\nendstream\nendobj\ntrailer\n<< /Root 1 0 R >>\nstartxref\n0\n%%EOF\n";
     return f;
 }
 

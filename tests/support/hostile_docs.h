@@ -43,6 +43,14 @@ std::string unclosed_objects_pdf(int count);
 // `count` classic trailers with no startxref after any of them.
 std::string many_trailers_pdf(int count);
 
+// One plain page, then `count` object streams of about 1 kB each, with
+// /Filter /FlateDecode when `filter` is set, whose data all run to one
+// shared "endstream": each is a zlib stream that goes on through every
+// later one (a fixed-code block of literals, then a stored block holding the
+// next stream's header) and never ends, so the decoder reads it to the
+// "endstream" and fails for want of input.
+std::string overlapping_objstm_pdf(int count, bool filter);
+
 // `count` objects that an object stream gives the same text: its pairs
 // alternate between offset 0 and the end of the text, so every other pair's
 // object (numbered 10, 12, 14, ...) is the whole text. They are the kids of

@@ -157,6 +157,27 @@ TEST(Roundtrip, QpdfWithObjectStreams)
     EXPECT_EQ(read_file(d.path("all/page_002.pdf")).find("/ObjStm"), std::string::npos);
 }
 
+TEST(Roundtrip, QpdfWithUncompressedObjectStreams)
+{
+    if (!have_checkers())
+        GTEST_SKIP() << "qpdf or pdftoppm missing";
+    producers_dir d;
+    std::string plain = d.path("plain.pdf");
+    write_file(plain, inheriting_pdf());
+    const char *modes[] = {"--stream-data=uncompress --object-streams=generate",
+                           "--qdf --object-streams=generate"};
+    for (const char *mode : modes) {
+        std::string in = d.path("uncompressed.pdf");
+        ASSERT_EQ(run_command(std::string("qpdf ") + mode + " '" + plain + "' '" + in + "'"), 0);
+        // The page tree lives in an object stream stored as it stands.
+        std::string bytes = read_file(in);
+        ASSERT_NE(bytes.find("/ObjStm"), std::string::npos) << mode;
+        ASSERT_EQ(bytes.find("/Filter"), std::string::npos) << mode;
+        check_all_splits(d, in);
+        run_command("rm -rf '" + d.path("all") + "' '" + d.path("chunks") + "'");
+    }
+}
+
 TEST(Roundtrip, QpdfLinearized)
 {
     if (!have_checkers())
