@@ -24,8 +24,21 @@ function(step_build)
   run_shown(${CMAKE_COMMAND} --build ${BINARY_DIR} -j 2)
 endfunction()
 
+# Runs the suite, then adds up what its GoogleTest shards report.
 function(step_suite)
   run_shown(${CMAKE_CTEST_COMMAND} --test-dir ${BINARY_DIR} -j 2 --output-on-failure)
+  file(STRINGS ${BINARY_DIR}/Testing/Temporary/LastTest.log lines
+       REGEX "^\\[  (PASSED  |SKIPPED )\\] [0-9]+ tests?[,.]")
+  set(passed 0)
+  set(skipped 0)
+  foreach(line IN LISTS lines)
+    if(line MATCHES "^\\[  PASSED  \\] ([0-9]+)")
+      math(EXPR passed "${passed} + ${CMAKE_MATCH_1}")
+    elseif(line MATCHES "^\\[  SKIPPED \\] ([0-9]+)")
+      math(EXPR skipped "${skipped} + ${CMAKE_MATCH_1}")
+    endif()
+  endforeach()
+  message("GoogleTest cases under wine: ${passed} passed, ${skipped} skipped")
 endfunction()
 
 function(step_same_output)
