@@ -11,6 +11,9 @@ double bench_time_command(const std::string &cmd);
 bool bench_have_tool(const char *name);
 // A scratch directory for generated inputs and outputs.
 const std::string &bench_dir();
+// Best time of up to `runs` page counts of the file, in seconds, with the
+// count in *pages; one count only when it takes more than a second.
+double bench_count_time(const std::string &path, int runs, int *pages);
 
 // Sections, each printing its own figures.
 void bench_inflate();

@@ -8,6 +8,7 @@
 
 #include "bench.h"
 #include "rorezide.h"
+#include "support/fixture.h"
 
 namespace {
 
@@ -68,27 +69,7 @@ std::string large_pdf(int pages, int stream_bytes, bool endobj = true)
     return out;
 }
 
-void write_all(const std::string &path, const std::string &bytes)
-{
-    FILE *f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return;
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-}
 
-// Best of several runs, to keep the page cache and the other core out of it.
-double time_count(const std::string &path, int *pages)
-{
-    double best = 1e9;
-    for (int r = 0; r < 5; r++) {
-        double t = bench_now();
-        *pages = rorezide_page_count(path.c_str());
-        double d = bench_now() - t;
-        best = d < best ? d : best;
-    }
-    return best;
-}
 
 double time_read(const std::string &path)
 {
@@ -123,7 +104,7 @@ void report(const char *name, const std::string &path)
     double mb = static_cast<double>(std::ftell(f)) / 1e6;
     std::fclose(f);
     int pages = 0;
-    double t = time_count(path, &pages);
+    double t = bench_count_time(path, 5, &pages);
     double rd = time_read(path);
     std::printf("  %-22s %7.1f MB %6d pages  load %8.1f ms  (%5.1fx reading it)", name, mb, pages,
                 t * 1e3, rd > 0 ? t / rd : 0.0);
@@ -145,13 +126,13 @@ void bench_load()
 {
     std::printf("load: page count of generated files (best of 5; ratio = qpdf time / ours)\n");
     std::string open100 = bench_dir() + "/no-endobj-100.pdf";
-    write_all(open100, large_pdf(100, 20000, false));
+    write_file(open100, large_pdf(100, 20000, false));
     report("100 pages, no endobj", open100);
     std::string open2000 = bench_dir() + "/no-endobj-2000.pdf";
-    write_all(open2000, large_pdf(2000, 20000, false));
+    write_file(open2000, large_pdf(2000, 20000, false));
     report("2000 pages, no endobj", open2000);
     std::string plain = bench_dir() + "/large-plain.pdf";
-    write_all(plain, large_pdf(5000, 8000));
+    write_file(plain, large_pdf(5000, 8000));
     report("5000 pages, plain", plain);
     if (bench_have_tool("qpdf")) {
         std::string objstm = bench_dir() + "/large-objstm.pdf";

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "bench.h"
+#include "rorezide.h"
 
 double bench_now()
 {
@@ -26,6 +27,18 @@ double bench_time_command(const std::string &cmd)
 bool bench_have_tool(const char *name)
 {
     return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+double bench_count_time(const std::string &path, int runs, int *pages)
+{
+    double best = 1e9;
+    for (int r = 0; r < runs && (r == 0 || best < 1.0); r++) {
+        double t = bench_now();
+        *pages = rorezide_page_count(path.c_str());
+        double d = bench_now() - t;
+        best = d < best ? d : best;
+    }
+    return best;
 }
 
 const std::string &bench_dir()
