@@ -177,11 +177,13 @@ int32_t doc_find(const pdf_doc *doc, int32_t num)
     return -1;
 }
 
+int32_t obj_written_gen(const obj_entry &e)
+{
+    return !e.compressed && e.gen >= 1 && e.gen <= 65535 ? e.gen : 0;
+}
+
 int32_t doc_written_gen(const pdf_doc *doc, int32_t num)
 {
     int32_t i = doc_find(doc, num);
-    if (i < 0)
-        return 0;
-    const obj_entry &e = doc->objs.items[i];
-    return !e.compressed && e.gen >= 1 && e.gen <= 65535 ? e.gen : 0;
+    return i < 0 ? 0 : obj_written_gen(doc->objs.items[i]);
 }

@@ -100,8 +100,11 @@ void objvec_push(objvec *vec, const obj_entry &entry);
 // Index of the first entry of the final index with object number num, or -1.
 int32_t doc_find(const pdf_doc *doc, int32_t num);
 
-// The generation an output file gives object num: that of the header of
-// its entry in the input when it is a plain entry stating 1..65535, else 0.
+// The generation an output file gives the object of entry e: that of its
+// header in the input when it is a plain entry stating 1..65535, else 0.
+int32_t obj_written_gen(const obj_entry &e);
+
+// obj_written_gen for the entry of object num, 0 when there is none.
 int32_t doc_written_gen(const pdf_doc *doc, int32_t num);
 
 #endif

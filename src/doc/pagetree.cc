@@ -219,23 +219,16 @@ int32_t after_name(int32_t pos, int name)
     return pos + 1 + static_cast<int32_t>(std::strlen(NODE_NAMES[name]));
 }
 
-// The rectangle after the name found at pos (see parse_box_after). The
-// bytes it can examine, white space, '[' and then only white space, digits,
-// signs and points, are charged.
+// The rectangle after the name found at pos (see parse_box_after), charged
+// with the bytes the reading examined.
 int read_own_box(walk_ctx *w, const text_range &r, int32_t pos, int name, double out[4])
 {
     if (pos < 0)
         return 0;
     int32_t after = after_name(pos, name);
-    int ok = parse_box_after(r.buf, r.end, after, out);
-    int32_t p = skip_pdf_space(r.buf, after, r.end);
-    if (p < r.end && r.buf[p] == '[') {
-        p++;
-        while (p < r.end && (is_pdf_space(r.buf[p]) || is_digit(r.buf[p]) || r.buf[p] == '+' ||
-                             r.buf[p] == '-' || r.buf[p] == '.'))
-            p++;
-    }
-    spend(&w->scan_budget, after, past(r, p));
+    int32_t stop = after;
+    int ok = parse_box_after(r.buf, r.end, after, out, &stop);
+    spend(&w->scan_budget, after, past(r, stop));
     return ok;
 }
 

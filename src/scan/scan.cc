@@ -419,7 +419,8 @@ int32_t parse_int_at(const unsigned char *buf, int32_t end, int32_t *cursor)
 namespace {
 
 // Reads one decimal number (optional sign, digits, optional fraction) at
-// *p. Returns false when no digit stands there.
+// *p. Returns false when no digit stands there. *p is left where the
+// reading stopped, either way.
 bool parse_real_at(const unsigned char *buf, int32_t end, int32_t *p, double *out)
 {
     int32_t i = skip_pdf_space(buf, *p, end);
@@ -445,25 +446,28 @@ bool parse_real_at(const unsigned char *buf, int32_t end, int32_t *p, double *ou
             digits++;
         }
     }
+    *p = i;
     if (digits == 0)
         return false;
     *out = v * sign;
-    *p = i;
     return true;
 }
 
 }  // namespace
 
-int parse_box_after(const unsigned char *buf, int32_t end, int32_t after, double out[4])
+int parse_box_after(const unsigned char *buf, int32_t end, int32_t after, double out[4],
+                    int32_t *stop)
 {
     int32_t p = skip_pdf_space(buf, after, end);
-    if (p >= end || buf[p] != '[')
-        return 0;
-    p++;
-    for (int k = 0; k < 4; k++)
-        if (!parse_real_at(buf, end, &p, &out[k]))
-            return 0;
-    return 1;
+    int ok = p < end && buf[p] == '[';
+    if (ok) {
+        p++;
+        for (int k = 0; k < 4 && ok; k++)
+            ok = parse_real_at(buf, end, &p, &out[k]);
+    }
+    if (stop)
+        *stop = p;
+    return ok;
 }
 
 int parse_box(const unsigned char *buf, int32_t end, int32_t start, const char *name,

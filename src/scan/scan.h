@@ -119,7 +119,9 @@ int32_t parse_int_at(const unsigned char *buf, int32_t end, int32_t *cursor);
 int parse_box(const unsigned char *buf, int32_t end, int32_t start, const char *name,
               double out[4]);
 // The four numbers of a rectangle "[a b c d]" starting after white space at
-// after: parse_box without the name search. 1 when read, else 0.
-int parse_box_after(const unsigned char *buf, int32_t end, int32_t after, double out[4]);
+// after: parse_box without the name search. 1 when read, else 0. *stop,
+// when given, receives the position of the byte the reading stopped at.
+int parse_box_after(const unsigned char *buf, int32_t end, int32_t after, double out[4],
+                    int32_t *stop = nullptr);
 
 #endif

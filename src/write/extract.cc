@@ -438,7 +438,7 @@ int write_objects(extract_ctx *ctx)
             return state;
         // An object keeps the generation its header states, so that the
         // references copied with it ("4 1 R") still find it.
-        int32_t gen = !e.compressed && e.gen >= 1 && e.gen <= 65535 ? e.gen : 0;
+        int32_t gen = obj_written_gen(e);
         ctx->gens[e.num] = static_cast<uint16_t>(gen);
         buf_int(&ctx->out, e.num);
         out_text(&ctx->out, " ");

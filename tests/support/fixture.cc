@@ -142,6 +142,21 @@ bool make_hard_link(const std::string &existing, const std::string &name)
     return !ec;
 }
 
+namespace {
+
+// Everything a command's output stream holds, up to its end.
+std::string read_stream(FILE *p)
+{
+    std::string text;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
+        text.append(buf, n);
+    return text;
+}
+
+}  // namespace
+
 #ifdef _WIN32
 
 // ---- Windows ---------------------------------------------------------------
@@ -214,11 +229,7 @@ int run_command(const std::string &cmd, std::string *out)
     FILE *p = _wpopen(widen("\"" + cmd + "\"").c_str(), L"rt");
     if (!p)
         return -1;
-    std::string text;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
-        text.append(buf, n);
+    std::string text = read_stream(p);
     int status = _pclose(p);
     if (out)
         *out = text;
@@ -287,11 +298,7 @@ int run_command(const std::string &cmd, std::string *out)
     FILE *p = popen(cmd.c_str(), "r");
     if (!p)
         return -1;
-    std::string text;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
-        text.append(buf, n);
+    std::string text = read_stream(p);
     int status = pclose(p);
     if (out)
         *out = text;
