@@ -1,7 +1,7 @@
 // The library's boundary: the calls that need no output file.
 #include "rorezide.h"
 
-#include "api/error.h"
+#include "base/error.h"
 #include "doc/doc.h"
 
 extern "C" {

@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "api/error.h"
+#include "base/error.h"
 #include "doc/doc.h"
 #include "rorezide.h"
 #include "write/write.h"

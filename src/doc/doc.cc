@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "api/error.h"
+#include "base/error.h"
 #include "doc/stages.h"
 
 namespace {

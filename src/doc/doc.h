@@ -86,6 +86,25 @@ struct pdf_doc {
     int64_t objstm_work;
 };
 
+// The bytes an indexed object's text occupies: its own text for an object
+// taken from an object stream, else a window of the file image.
+struct text_range {
+    const unsigned char *buf;
+    int32_t start;
+    int32_t end;
+};
+
+text_range obj_text_range(const unsigned char *data, int32_t size, const obj_entry &e);
+
+// What an object is to the page tree.
+enum node_kind { NODE_OTHER = 0, NODE_PAGE = 1, NODE_PAGES = 2 };
+
+// The kind of an indexed object: a page or a pages node by its /Type, else
+// a pages node by a /Kids of its own dictionary. When examined is given,
+// the bytes the searches looked at are added to it.
+node_kind obj_type(const unsigned char *data, int32_t size, const obj_entry &e,
+                   int64_t *examined = nullptr);
+
 // Fills doc from the PDF at path. 0 on success; -1 with one message set.
 // The record is releasable with doc_free on every return.
 int doc_load(const char *path, pdf_doc *doc);

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "api/error.h"
+#include "base/error.h"
 #include "doc/stages.h"
 #include "scan/occur.h"
 #include "scan/scan.h"
@@ -49,7 +49,7 @@ enum { RES_INHERIT = 0, RES_REF = 1, RES_INLINE = 2 };
 // times in /Kids arrays is read once.
 struct node_own {
     int8_t read;
-    int8_t kind;  // obj_type
+    int8_t kind;  // node_kind
     int8_t has_media;
     int8_t has_crop;
     int8_t has_rotate;
@@ -156,11 +156,11 @@ char *walk_copy(walk_ctx *w, const char *src, int32_t len)
     return t;
 }
 
-// The node's class (obj_type), charged with the bytes its searches examined.
-int node_kind(walk_ctx *w, const obj_entry &e)
+// The node's kind (obj_type), charged with the bytes its searches examined.
+node_kind charged_kind(walk_ctx *w, const obj_entry &e)
 {
     int64_t examined = 0;
-    int kind = obj_type(w->doc->data, w->doc->size, e, &examined);
+    node_kind kind = obj_type(w->doc->data, w->doc->size, e, &examined);
     w->scan_budget -= examined;
     return kind;
 }
@@ -309,11 +309,11 @@ const node_own *read_own(walk_ctx *w, int32_t idx, node_own *scratch)
     o->kids_pos = -1;
     if (w->scan_budget < 0)
         return o;  // class 0: the walk fails
-    int kind = node_kind(w, e);
-    if (kind == 0)
+    node_kind kind = charged_kind(w, e);
+    if (kind == NODE_OTHER)
         return o;
     int32_t pos[NAME_COUNT];
-    find_node_names(w, e, r, kind == 2, pos);
+    find_node_names(w, e, r, kind == NODE_PAGES, pos);
     read_own_boxes(w, r, pos, o);
     read_own_rotate(w, r, pos[NAME_ROTATE], o);
     read_own_resources(w, r, pos[NAME_RESOURCES], o);
@@ -506,12 +506,12 @@ int visit_node(walk_ctx *w, int32_t num, const node_attrs &in)
     text_range r = obj_text_range(doc->data, doc->size, e);
     node_own scratch;
     const node_own *o = read_own(w, idx, &scratch);
-    if (o->kind != 1 && o->kind != 2)
+    if (o->kind != NODE_PAGE && o->kind != NODE_PAGES)
         return WALK_FAILED;
     node_attrs a = apply_inheritance(w, *o, r, in);
     if (w->out_of_memory)
         return WALK_NO_MEMORY;
-    if (o->kind == 1) {
+    if (o->kind == NODE_PAGE) {
         if (!append_page(w, num, a)) {
             std::free(a.owned_text);
             return WALK_NO_MEMORY;
@@ -610,8 +610,8 @@ int32_t choose_catalog(const pdf_doc *doc, int64_t *scan_budget)
 // page-tree node, else the first /Pages followed by a number of at least 1.
 int32_t find_tree_root(const pdf_doc *doc, const obj_entry &cat)
 {
-    int kind = obj_type(doc->data, doc->size, cat);
-    if (kind == 1 || kind == 2)
+    node_kind kind = obj_type(doc->data, doc->size, cat);
+    if (kind != NODE_OTHER)
         return cat.num;
     text_range r = obj_text_range(doc->data, doc->size, cat);
     for (int32_t pos = find_name(r.buf, r.end, r.start, r.end, "Pages"); pos >= 0;
@@ -636,8 +636,8 @@ int pages_load_tree(pdf_doc *doc, const char *path)
         set_error(MSG_NO_PAGES_REF, path);
         return -1;
     }
-    int cat_kind = obj_type(doc->data, doc->size, doc->objs.items[cat]);
-    doc->catalog_idx = cat_kind == 1 || cat_kind == 2 ? -1 : cat;
+    node_kind cat_kind = obj_type(doc->data, doc->size, doc->objs.items[cat]);
+    doc->catalog_idx = cat_kind != NODE_OTHER ? -1 : cat;
     walk_ctx w{};
     w.doc = doc;
     w.visited = static_cast<unsigned char *>(std::calloc(static_cast<size_t>(doc->max_num) + 1, 1));

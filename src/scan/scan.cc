@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "doc/doc.h"
-
 namespace {
 
 int32_t min32(int32_t a, int32_t b)
@@ -138,15 +136,6 @@ int32_t skip_opaque(const unsigned char *buf, int32_t i, int32_t limit)
 }
 
 }  // namespace
-
-text_range obj_text_range(const unsigned char *data, int32_t size, const obj_entry &e)
-{
-    if (e.compressed)
-        return {e.text, 0, e.text_len};
-    int32_t start = e.dict_off < 0 ? 0 : e.dict_off;
-    int32_t end = e.dict_end > 0 ? e.dict_end : e.endobj_off > 0 ? e.endobj_off : size;
-    return {data, start, end};
-}
 
 int kw_at(const unsigned char *buf, int32_t pos, int32_t end, const char *kw)
 {
@@ -343,52 +332,6 @@ int32_t ref_at(const unsigned char *text, int32_t length, int32_t pos, int32_t *
 int32_t find_name_top(const unsigned char *buf, int32_t len, int32_t start, int32_t end)
 {
     return find_key_top(buf, len, start, end, "Type");
-}
-
-int obj_type(const unsigned char *data, int32_t size, const obj_entry &e, int64_t *examined)
-{
-    int64_t seen = 0;
-    int kind = 0;
-    if (!e.compressed && e.dict_off < 0)
-        return 0;
-    text_range r = obj_text_range(data, size, e);
-    // What each search looked at: from where it started to just past the
-    // bytes that decided it, or to the end of the range when nothing did.
-    auto reach = [&r](int32_t from, int64_t to) { return (to < r.end ? to : r.end) - from; };
-    int32_t from = r.start;
-    for (int32_t pos = find_name_top(r.buf, r.end, from, r.end);; ) {
-        if (pos < 0) {
-            seen += reach(from, r.end);
-            break;
-        }
-        int32_t v = skip_pdf_space(r.buf, pos + 5, r.end);
-        seen += reach(from, int64_t(v) + 7);
-        if (v < r.end && r.buf[v] == '/') {
-            if (kw_at(r.buf, v + 1, r.end, "Page")) {
-                kind = 1;
-                break;
-            }
-            if (kw_at(r.buf, v + 1, r.end, "Pages")) {
-                kind = 2;
-                break;
-            }
-        }
-        from = pos + 1;
-        pos = find_name_top(r.buf, r.end, from, r.end);
-    }
-    if (kind == 0) {
-        // A node without /Type that still carries its own /Kids array is
-        // taken for a pages node. Only a /Kids of the object's own dictionary
-        // counts: name trees (/Names << /Dests << /Kids ... >> >>) nest
-        // theirs deeper, and catalogs holding them must not pass for
-        // page-tree nodes.
-        int32_t kids = find_key_top(r.buf, r.end, r.start, r.end, "Kids");
-        seen += reach(r.start, kids >= 0 ? int64_t(kids) + 6 : r.end);
-        kind = kids >= 0 ? 2 : 0;
-    }
-    if (examined)
-        *examined += seen;
-    return kind;
 }
 
 int32_t parse_int_at(const unsigned char *buf, int32_t end, int32_t *cursor)

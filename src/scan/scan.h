@@ -8,8 +8,6 @@
 
 #include <cstdint>
 
-struct obj_entry;
-
 // Character sets. Bytes from 128 up belong to none of them.
 
 // NUL, TAB, LF, FF, CR, SPACE: the white space PDF itself defines.
@@ -73,16 +71,6 @@ inline int32_t skip_pdf_space(const unsigned char *buf, int32_t pos, int32_t bou
     return pos;
 }
 
-// The bytes an indexed object's text occupies: its own text for an object
-// taken from an object stream, else a window of the file image.
-struct text_range {
-    const unsigned char *buf;
-    int32_t start;
-    int32_t end;
-};
-
-text_range obj_text_range(const unsigned char *data, int32_t size, const obj_entry &e);
-
 // Position just after the ')' that closes the literal string whose '(' is at
 // open, honouring nested parentheses and backslash escapes; -1 when the
 // string runs to the limit.
@@ -110,11 +98,6 @@ int32_t skip_array(const unsigned char *buf, int32_t open, int32_t limit);
 // after the R (N in *num), or -1; *digits_end is the position after N.
 int32_t ref_at(const unsigned char *text, int32_t length, int32_t pos, int32_t *num,
                int32_t *digits_end);
-// The class of an indexed object: 1 a page, 2 a pages node (by its /Type,
-// else by a /Kids of its own dictionary), 0 anything else. When examined is
-// given, the bytes the searches looked at are added to it.
-int obj_type(const unsigned char *data, int32_t size, const obj_entry &e,
-             int64_t *examined = nullptr);
 int32_t parse_int_at(const unsigned char *buf, int32_t end, int32_t *cursor);
 int parse_box(const unsigned char *buf, int32_t end, int32_t start, const char *name,
               double out[4]);

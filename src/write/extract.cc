@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "api/error.h"
+#include "base/error.h"
 #include "doc/doc.h"
 #include "scan/scan.h"
 #include "write/write.h"

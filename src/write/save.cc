@@ -32,7 +32,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "api/error.h"
+#include "base/error.h"
 #include "write/write.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "api/error.h"
+#include "base/error.h"
 #include "doc/doc_helpers.h"
 #include "rorezide.h"
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "api/error.h"
+#include "base/error.h"
 #include "doc/doc_helpers.h"
 #include "support/hostile_docs.h"
 

@@ -29,7 +29,7 @@ struct loaded {
 
 }  // namespace
 
-#include "api/error.h"
+#include "base/error.h"
 std::string loaded::g_err_text()
 {
     return g_err;

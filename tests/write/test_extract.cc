@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "api/error.h"
+#include "base/error.h"
 #include "doc/doc.h"
 #include "support/fixture.h"
 #include "support/pdf_check.h"

@@ -1,8 +1,9 @@
 // The library's single error channel: one process-wide message buffer that
-// the step detecting a failure fills once, and that every exported call
-// empties on entry.
-#ifndef ROREZIDE_API_ERROR_H
-#define ROREZIDE_API_ERROR_H
+// the code detecting a failure fills once, and that every exported call
+// empties on entry. It sits below every subsystem: any of them may include
+// it, and it includes nothing of the library.
+#ifndef ROREZIDE_BASE_ERROR_H
+#define ROREZIDE_BASE_ERROR_H
 
 #include <cstddef>
 
