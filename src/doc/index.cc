@@ -21,50 +21,6 @@ namespace {
 // dictionary of a real file holds an object header.
 constexpr int64_t DICT_SCAN_BUDGET_FACTOR = 16;
 
-// The decimal value of data[from, to], accumulated in 32-bit wrapping
-// arithmetic like every integer read from PDF text.
-int32_t digits_value(const unsigned char *data, int32_t from, int32_t to)
-{
-    uint32_t v = 0;
-    for (int32_t i = from; i <= to; i++)
-        v = v * 10u + static_cast<uint32_t>(data[i] - '0');
-    return static_cast<int32_t>(v);
-}
-
-// Reads the header "N G obj" backwards from the "obj" at q. Returns the
-// object number and sets *num_start and *gen, or returns 0 when no header
-// stands there.
-int32_t header_before(const unsigned char *data, int32_t q, int32_t *num_start, int32_t *gen)
-{
-    int32_t p = q - 1;
-    int32_t mark = p;
-    while (p >= 0 && is_c_space(data[p]))
-        p--;
-    if (p == mark)
-        return 0;
-    mark = p;
-    while (p >= 0 && is_digit(data[p]))
-        p--;
-    if (p == mark || p < 0)  // no generation, or no room for an object number
-        return 0;
-    int32_t gen_first = p + 1, gen_last = mark;
-    mark = p;
-    while (p >= 0 && is_c_space(data[p]))
-        p--;
-    if (p == mark || p < 0)
-        return 0;
-    mark = p;
-    while (p >= 0 && is_digit(data[p]))
-        p--;
-    if (p == mark)
-        return 0;
-    if (p >= 0 && is_alnum(data[p]))
-        return 0;
-    *num_start = p + 1;
-    *gen = digits_value(data, gen_first, gen_last);
-    return digits_value(data, p + 1, mark);
-}
-
 // True when the three bytes at q, whose last one is known to be 'j', are an
 // "obj" keyword with no letter or digit touching it.
 bool obj_keyword_at(const unsigned char *data, int32_t size, int32_t q)
@@ -98,7 +54,7 @@ void entry_find_dict(const unsigned char *data, int32_t size, int32_t q, obj_ent
     int32_t s = skip_pdf_space(data, q + 3, size);
     // s may be the file size itself, which for the largest inputs leaves
     // no room for s + 1 in 32 bits.
-    if (s >= size - 1 || data[s] != '<' || data[s + 1] != '<')
+    if (!dict_opens_at(data, s, size))
         return;
     e->dict_off = s;
     int32_t end = *budget > 0 ? size : next_obj_keyword(data, size, q + 3);
@@ -132,7 +88,7 @@ void index_scan_objects(pdf_doc *doc)
         if (!obj_keyword_at(data, size, q))
             continue;
         int32_t num_start = 0, gen = 0;
-        int32_t num = header_before(data, q, &num_start, &gen);
+        int32_t num = obj_header_before(data, q, &num_start, &gen);
         if (num <= 0)
             continue;
         obj_entry e{};
@@ -212,16 +168,9 @@ int32_t length_object_value(pdf_doc *doc, extent_ctx *ctx, int32_t v)
     int32_t i = num_order_first(&ctx->order, &doc->objs, v);
     if (i < 0 || doc->objs.items[i].dict_off >= 0)
         return -1;
-    const unsigned char *data = doc->data;
-    int32_t size = doc->size;
-    int32_t c = doc->objs.items[i].obj_off;
-    parse_int_at(data, size, &c);
-    c = skip_pdf_space(data, c, size);
-    if (c < size && is_digit(data[c]))
-        parse_int_at(data, size, &c);
-    c = skip_pdf_space(data, c, size);
-    c = c <= size - 3 ? c + 3 : size;  // over "obj", unchecked
-    int32_t len = parse_int_at(data, size, &c);
+    // The header is read with PDF white space between its parts here.
+    int32_t c = obj_header_skip(doc->data, doc->objs.items[i].obj_off, doc->size, SPACE_PDF);
+    int32_t len = parse_int_at(doc->data, doc->size, &c);
     return len < 0 ? -1 : len;
 }
 
@@ -239,22 +188,11 @@ int32_t stream_length(pdf_doc *doc, extent_ctx *ctx, const obj_entry &e)
             return -1;
         if (!is_digit(data[p]) && data[p] != '-')
             continue;
-        int32_t c = p;
-        int32_t v = parse_int_at(data, size, &c);
-        if (c == p || v < 0)
+        ref_parts parts;
+        int32_t ref = ref_at(data, p, end, REF_LENGTH, &parts);
+        if (parts.num_end == p || parts.num < 0)
             continue;
-        int32_t q = skip_pdf_space(data, c, end);
-        if (q >= end || !is_digit(data[q]))
-            return v;
-        parse_int_at(data, end, &q);
-        if (q >= end)
-            return v;
-        q = skip_pdf_space(data, q, end);
-        if (q >= end)
-            return v;
-        if (data[q] == 'R' && (q + 1 == end || !is_alnum(data[q + 1])))
-            return length_object_value(doc, ctx, v);
-        return v;
+        return ref >= 0 ? length_object_value(doc, ctx, parts.num) : parts.num;
     }
     return -1;
 }
@@ -269,9 +207,7 @@ int32_t stream_data_end(pdf_doc *doc, extent_ctx *ctx, int32_t data_off, int32_t
     if (len >= 0) {
         int64_t e = static_cast<int64_t>(data_off) + len;
         if (e < size) {
-            int32_t g = static_cast<int32_t>(e);
-            while (g < size && is_gap_space(data[g]))
-                g++;
+            int32_t g = skip_space(data, static_cast<int32_t>(e), size, SPACE_GAP);
             if (static_cast<int64_t>(g) + 9 <= size && std::memcmp(data + g, "endstream", 9) == 0)
                 return static_cast<int32_t>(e);
         }

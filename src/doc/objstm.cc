@@ -62,9 +62,8 @@ int32_t dict_int(const pdf_doc *doc, const obj_entry &e, const char *name, bool 
     *present = pos >= 0;
     if (pos < 0)
         return -1;
-    int32_t c = skip_pdf_space(doc->data, pos + 1 + static_cast<int32_t>(std::strlen(name)),
-                               e.dict_end);
-    return parse_int_at(doc->data, doc->size, &c);
+    return int_after(doc->data, pos + 1 + static_cast<int32_t>(std::strlen(name)), e.dict_end,
+                     doc->size);
 }
 
 // True when the entry is an object stream worth expanding; fills *info.

@@ -262,20 +262,14 @@ int32_t read_resources_value(const text_range &r, int32_t after, node_own *o)
     if (p >= r.end)
         return r.end;
     if (is_digit(r.buf[p])) {
-        int32_t c = p;
-        int32_t num = parse_int_at(r.buf, r.end, &c);
-        c = skip_pdf_space(r.buf, c, r.end);
-        if (c < r.end && is_digit(r.buf[c])) {
-            parse_int_at(r.buf, r.end, &c);
-            c = skip_pdf_space(r.buf, c, r.end);
-        }
-        if (c < r.end && r.buf[c] == 'R') {
+        ref_parts parts;
+        if (ref_at(r.buf, p, r.end, REF_TREE, &parts) >= 0) {
             o->res_kind = RES_REF;
-            o->res_num = num;
+            o->res_num = parts.num;
         }
-        return past(r, c);
+        return past(r, parts.stop);
     }
-    if (p + 1 < r.end && r.buf[p] == '<' && r.buf[p + 1] == '<') {
+    if (dict_opens_at(r.buf, p, r.end)) {
         int32_t close = find_dict_close(r.buf, r.end, p, r.end);
         if (close < 0)
             return r.end;
@@ -434,31 +428,23 @@ int32_t read_kids(const text_range &r, int32_t pos, int32_t cap, int32_t **kids,
         *stop = past(r, p);
         if (p >= r.end || r.buf[p] == ']')
             break;
-        if (r.buf[p] == '<' && p + 1 < r.end && r.buf[p + 1] == '<') {
+        if (dict_opens_at(r.buf, p, r.end)) {
             std::free(list);
             return WALK_INLINE_KID;
         }
-        int32_t c = p;
-        int32_t num = parse_int_at(r.buf, r.end, &c);
-        if (c == p) {
+        ref_parts parts;
+        int32_t after = ref_at(r.buf, p, r.end, REF_TREE, &parts);
+        if (parts.num_end == p) {
             p++;
             continue;
         }
-        if (num <= 0) {
-            p = c;
+        if (parts.num <= 0) {
+            p = parts.num_end;
             continue;
         }
-        int32_t q = skip_pdf_space(r.buf, c, r.end);
-        if (q < r.end && is_digit(r.buf[q])) {
-            parse_int_at(r.buf, r.end, &q);
-            q = skip_pdf_space(r.buf, q, r.end);
-        }
-        if (q < r.end && r.buf[q] == 'R') {
-            list[n++] = num;
-            p = q + 1;
-        } else {
-            p = q;
-        }
+        if (after >= 0)
+            list[n++] = parts.num;
+        p = after >= 0 ? after : parts.stop;
         *stop = past(r, p);
     }
     if (n == 0) {
@@ -616,8 +602,7 @@ int32_t find_tree_root(const pdf_doc *doc, const obj_entry &cat)
     text_range r = obj_text_range(doc->data, doc->size, cat);
     for (int32_t pos = find_name(r.buf, r.end, r.start, r.end, "Pages"); pos >= 0;
          pos = find_name(r.buf, r.end, pos + 1, r.end, "Pages")) {
-        int32_t c = skip_pdf_space(r.buf, pos + 6, r.end);
-        int32_t v = parse_int_at(r.buf, r.end, &c);
+        int32_t v = int_after(r.buf, pos + 6, r.end, r.end);
         if (v >= 1)
             return v;
     }

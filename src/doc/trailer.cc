@@ -39,14 +39,6 @@ int32_t find_last_startxref(const unsigned char *data, int32_t size)
     return -1;
 }
 
-// The integer after a name (or keyword) ending at after, white space skipped
-// below bound; -1 when none.
-int32_t int_after(const unsigned char *data, int32_t size, int32_t after, int32_t bound)
-{
-    int32_t c = skip_pdf_space(data, after, bound);
-    return parse_int_at(data, size, &c);
-}
-
 // The next "startxref" at or after from, or the file size.
 int32_t window_end(trailer_ctx *ctx, int32_t size, int32_t from)
 {
@@ -68,7 +60,7 @@ void parse_trailer_dict(trailer_ctx *ctx, const unsigned char *data, int32_t siz
         return;
     for (int32_t r = occ_find_name(&ctx->root, s, b); r >= 0;
          r = occ_find_name(&ctx->root, r + 1, b)) {
-        int32_t v = int_after(data, size, r + 5, b);
+        int32_t v = int_after(data, r + 5, b, size);
         if (v >= 0) {
             doc->root_num = v;
             break;
@@ -108,7 +100,7 @@ int32_t walk_classic_section(trailer_ctx *ctx, const unsigned char *data, int32_
     int32_t prev = find_name(data, size, u, b, "Prev");
     if (prev < 0)
         return -1;
-    return int_after(data, size, prev + 5, size);
+    return int_after(data, prev + 5, size, size);
 }
 
 // A cross-reference stream at x, its dictionary read as plain text in the
@@ -120,7 +112,7 @@ int32_t walk_xref_stream(const unsigned char *data, int32_t size, int32_t x, pdf
         return -1;
     int32_t r = find_name(data, size, x, w, "Root");
     if (r >= 0) {
-        int32_t v = int_after(data, size, r + 5, w);
+        int32_t v = int_after(data, r + 5, w, size);
         if (v > 0)
             doc->root_num = v;
     }
@@ -129,7 +121,7 @@ int32_t walk_xref_stream(const unsigned char *data, int32_t size, int32_t x, pdf
     int32_t prev = find_name(data, size, x, w, "Prev");
     if (prev < 0)
         return -1;
-    return int_after(data, size, prev + 5, w);
+    return int_after(data, prev + 5, w, size);
 }
 
 void walk_sections(trailer_ctx *ctx, const unsigned char *data, int32_t size,
@@ -170,7 +162,7 @@ void trailer_read_chain(pdf_doc *doc)
     occ_init_kw(&ctx.startxref, data, size, "startxref");
     occ_init_name(&ctx.root, data, size, "Root");
     occ_init_name(&ctx.encrypt, data, size, "Encrypt");
-    int32_t first = int_after(data, size, sx + 9, size);
+    int32_t first = int_after(data, sx + 9, size, size);
     if (first >= 0 && first < size)
         walk_sections(&ctx, data, size, first, doc);
     if (!doc->encrypted)

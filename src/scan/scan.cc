@@ -73,17 +73,17 @@ int32_t find_bytes(const unsigned char *buf, int32_t from, int32_t last, const c
     return -1;
 }
 
-// Position just after the first LF or CR in buf[from, limit), or -1: the end
-// of a comment.
-int32_t skip_comment(const unsigned char *buf, int32_t from, int32_t limit)
+}  // namespace
+
+// ---- Constructs ------------------------------------------------------------
+
+int32_t skip_comment(const unsigned char *buf, int32_t open, int32_t limit)
 {
-    for (int32_t i = from; i < limit; i++)
+    for (int32_t i = open + 1; i < limit; i++)
         if (buf[i] == '\n' || buf[i] == '\r')
             return i + 1;
     return -1;
 }
-
-}  // namespace
 
 int32_t skip_literal_string(const unsigned char *buf, int32_t open, int32_t limit)
 {
@@ -106,36 +106,206 @@ int32_t skip_literal_string(const unsigned char *buf, int32_t open, int32_t limi
     return -1;
 }
 
+int32_t skip_hex_string(const unsigned char *buf, int32_t open, int32_t limit)
+{
+    int32_t close = find_byte(buf, open + 1, limit, '>');
+    return close < 0 ? -1 : close + 1;
+}
+
 namespace {
 
-// One step over the constructs that can hide delimiters: a hex string, a
-// literal string or a comment starting at i. Returns the position after it,
-// -1 when it runs to the limit, or i itself when no such construct starts at
-// i. "<<" and ">>" are left to the caller.
-int32_t skip_opaque(const unsigned char *buf, int32_t i, int32_t limit)
+// A step over a construct whose reader gave end (-1: it ran to the limit).
+lex_step lex_over(lex_kind kind, int32_t end, int32_t limit)
 {
-    switch (buf[i]) {
-    case '<':
-        if (i + 1 >= limit)
-            return -1;
-        if (buf[i + 1] == '<')
-            return i;
-        {
-            int32_t close = find_byte(buf, i + 1, limit, '>');
-            return close < 0 ? -1 : close + 1;
-        }
-    case '(':
-        if (i + 1 >= limit)
-            return -1;
-        return skip_literal_string(buf, i, limit);
-    case '%':
-        return skip_comment(buf, i + 1, limit);
-    default:
-        return i;
-    }
+    return end < 0 ? lex_step{LEX_END, limit} : lex_step{kind, end};
 }
 
 }  // namespace
+
+lex_step lex_next(const unsigned char *buf, int32_t pos, int32_t limit)
+{
+    switch (buf[pos]) {
+    case '%':
+        return lex_over(LEX_COMMENT, skip_comment(buf, pos, limit), limit);
+    case '(':
+        return lex_over(LEX_STRING, skip_literal_string(buf, pos, limit), limit);
+    case '<':
+        if (pos + 1 < limit && buf[pos + 1] == '<')
+            return {LEX_DICT_OPEN, pos + 2};
+        return lex_over(LEX_HEX_STRING, skip_hex_string(buf, pos, limit), limit);
+    case '>':
+        if (pos + 1 >= limit)
+            return {LEX_END, limit};
+        if (buf[pos + 1] == '>')
+            return {LEX_DICT_CLOSE, pos + 2};
+        return {LEX_BYTE, pos + 1};
+    default:
+        return {LEX_BYTE, pos + 1};
+    }
+}
+
+int32_t find_dict_close(const unsigned char *buf, int32_t len, int32_t start, int32_t end)
+{
+    int32_t limit = min32(len, end);
+    if (start < 0 || start >= limit)
+        return -1;
+    int depth = 0;
+    for (int32_t i = start; i < limit;) {
+        lex_step s = lex_next(buf, i, limit);
+        if (s.kind == LEX_END)
+            return -1;
+        if (s.kind == LEX_DICT_OPEN)
+            depth++;
+        else if (s.kind == LEX_DICT_CLOSE && --depth == 0)
+            return i;
+        i = s.next;
+    }
+    return -1;
+}
+
+int32_t skip_array(const unsigned char *buf, int32_t open, int32_t limit, array_rule rule)
+{
+    int depth = 0;
+    for (int32_t i = open; i < limit;) {
+        lex_step s = {LEX_BYTE, i + 1};
+        if (rule == ARRAY_WALKED) {
+            s = lex_next(buf, i, limit);
+            if (s.kind == LEX_END)
+                return -1;
+        }
+        if (s.kind == LEX_BYTE) {
+            if (buf[i] == '[')
+                depth++;
+            else if (buf[i] == ']' && --depth == 0)
+                return i + 1;
+        }
+        i = s.next;
+    }
+    return -1;
+}
+
+int32_t skip_token(const unsigned char *buf, int32_t pos, int32_t end)
+{
+    while (pos < end && !is_token_delim(buf[pos]))
+        pos++;
+    return pos;
+}
+
+int32_t int_after(const unsigned char *buf, int32_t after, int32_t space_bound, int32_t end)
+{
+    int32_t c = skip_pdf_space(buf, after, space_bound);
+    return parse_int_at(buf, end, &c);
+}
+
+int32_t ref_at(const unsigned char *buf, int32_t pos, int32_t limit, const ref_rule &rule,
+               ref_parts *parts)
+{
+    int32_t cur = pos;
+    parts->num = parse_int_at(buf, limit, &cur);
+    parts->num_end = cur;
+    parts->stop = cur;
+    if (cur == pos)
+        return -1;
+    // N's digits run to a byte that is no digit, so a generation needs the
+    // white space before it.
+    int32_t p = skip_pdf_space(buf, cur, limit);
+    if (p < limit && is_digit(buf[p])) {
+        parse_int_at(buf, limit, &p);
+        cur = p;
+        p = skip_pdf_space(buf, p, limit);
+    } else if (!rule.gen_optional) {
+        parts->stop = p;
+        return -1;
+    }
+    parts->stop = p;
+    if (p >= limit || buf[p] != 'R')
+        return -1;
+    if (rule.space_before_r && p == cur)
+        return -1;
+    if (rule.may_follow && p + 1 < limit && !rule.may_follow(buf[p + 1]))
+        return -1;
+    return p + 1;
+}
+
+int find_ref(const unsigned char *text, int32_t length, int32_t *pos, int32_t *num)
+{
+    for (int32_t i = *pos; i < length;) {
+        lex_step s = lex_next(text, i, length);
+        if (s.kind == LEX_END)
+            break;
+        if (s.kind == LEX_BYTE && is_digit(text[i])) {
+            ref_parts parts;
+            int32_t after = ref_at(text, i, length, REF_SCANNED, &parts);
+            if (after >= 0) {
+                *pos = after;
+                *num = parts.num;
+                return 1;
+            }
+            s.next = parts.num_end;  // the next try starts after N's digits
+        }
+        i = s.next;
+    }
+    *pos = length;
+    return 0;
+}
+
+namespace {
+
+// The decimal value of buf[from, to], accumulated in 32-bit wrapping
+// arithmetic like every integer read from PDF text.
+int32_t digits_value(const unsigned char *buf, int32_t from, int32_t to)
+{
+    uint32_t v = 0;
+    for (int32_t i = from; i <= to; i++)
+        v = v * 10u + static_cast<uint32_t>(buf[i] - '0');
+    return static_cast<int32_t>(v);
+}
+
+}  // namespace
+
+int32_t obj_header_before(const unsigned char *buf, int32_t q, int32_t *num_start, int32_t *gen)
+{
+    int32_t p = q - 1;
+    int32_t mark = p;
+    while (p >= 0 && is_c_space(buf[p]))
+        p--;
+    if (p == mark)
+        return 0;
+    mark = p;
+    while (p >= 0 && is_digit(buf[p]))
+        p--;
+    if (p == mark || p < 0)  // no generation, or no room for an object number
+        return 0;
+    int32_t gen_first = p + 1, gen_last = mark;
+    mark = p;
+    while (p >= 0 && is_c_space(buf[p]))
+        p--;
+    if (p == mark || p < 0)
+        return 0;
+    mark = p;
+    while (p >= 0 && is_digit(buf[p]))
+        p--;
+    if (p == mark)
+        return 0;
+    if (p >= 0 && is_alnum(buf[p]))
+        return 0;
+    *num_start = p + 1;
+    *gen = digits_value(buf, gen_first, gen_last);
+    return digits_value(buf, p + 1, mark);
+}
+
+int32_t obj_header_skip(const unsigned char *buf, int32_t pos, int32_t limit, space_set set)
+{
+    int32_t cur = pos;
+    parse_int_at(buf, limit, &cur);
+    cur = skip_space(buf, cur, limit, set);
+    if (cur < limit && is_digit(buf[cur]))
+        parse_int_at(buf, limit, &cur);
+    cur = skip_space(buf, cur, limit, set);
+    return cur > limit - 3 ? limit : cur + 3;
+}
+
+// ---- Searches --------------------------------------------------------------
 
 int kw_at(const unsigned char *buf, int32_t pos, int32_t end, const char *kw)
 {
@@ -185,47 +355,19 @@ int32_t find_name(const unsigned char *buf, int32_t len, int32_t start, int32_t 
     return -1;
 }
 
-int32_t find_dict_close(const unsigned char *buf, int32_t len, int32_t start, int32_t end)
-{
-    int32_t limit = min32(len, end);
-    if (start < 0 || start >= limit)
-        return -1;
-    int depth = 0;
-    int32_t i = start;
-    while (i < limit) {
-        unsigned char c = buf[i];
-        if (c == '<' || c == '(' || c == '%') {
-            int32_t next = skip_opaque(buf, i, limit);
-            if (next < 0)
-                return -1;
-            if (next == i) {  // "<<"
-                depth++;
-                i += 2;
-            } else {
-                i = next;
-            }
-        } else if (c == '>') {
-            if (i + 1 >= limit)
-                return -1;
-            if (buf[i + 1] == '>') {
-                if (--depth == 0)
-                    return i;
-                i += 2;
-            } else {
-                i++;
-            }
-        } else {
-            i++;
-        }
-    }
-    return -1;
-}
-
 namespace {
 
-// The first /name key standing directly in a dictionary of buf[start, end):
-// at depth 1 when exact, else at depth 0 or 1. Depth counts "<<" and ">>"
-// only; strings, hex strings and comments are stepped over.
+// 1 when the n bytes of name stand at pos and end at the limit or before a
+// byte that is not a name character.
+bool name_at(const unsigned char *buf, int32_t pos, int32_t limit, const char *name, int32_t n)
+{
+    return static_cast<int64_t>(pos) + n <= limit &&
+           std::memcmp(buf + pos, name, static_cast<size_t>(n)) == 0 &&
+           (pos + n == limit || !is_name_char(buf[pos + n]));
+}
+
+// The first /name key of the walk from start at depth exactly 1 when exact,
+// else at depth 0 or 1.
 int32_t find_key_walk(const unsigned char *buf, int32_t len, int32_t start, int32_t end,
                       const char *name, bool exact)
 {
@@ -234,37 +376,20 @@ int32_t find_key_walk(const unsigned char *buf, int32_t len, int32_t start, int3
     if (start < 0 || start >= limit)
         return -1;
     int depth = 0;
-    int32_t i = start;
-    while (i < limit) {
-        unsigned char c = buf[i];
-        if (c == '<' || c == '(' || c == '%') {
-            int32_t next = skip_opaque(buf, i, limit);
-            if (next < 0)
-                return -1;
-            if (next == i) {  // "<<"
-                depth++;
-                i += 2;
-            } else {
-                i = next;
-            }
-        } else if (c == '>') {
-            if (i + 1 >= limit)
-                return -1;
-            if (buf[i + 1] == '>') {
-                if (depth > 0)
-                    depth--;
-                i += 2;
-            } else {
-                i++;
-            }
-        } else if (c == '/' && (exact ? depth == 1 : depth <= 1) &&
-                   static_cast<int64_t>(i) + 1 + n <= limit &&
-                   std::memcmp(buf + i + 1, name, static_cast<size_t>(n)) == 0 &&
-                   (i + 1 + n == limit || !is_name_char(buf[i + 1 + n]))) {
+    for (int32_t i = start; i < limit;) {
+        lex_step s = lex_next(buf, i, limit);
+        if (s.kind == LEX_END)
+            return -1;
+        if (s.kind == LEX_DICT_OPEN) {
+            depth++;
+        } else if (s.kind == LEX_DICT_CLOSE) {
+            if (depth > 0)
+                depth--;
+        } else if (s.kind == LEX_BYTE && buf[i] == '/' && (exact ? depth == 1 : depth <= 1) &&
+                   name_at(buf, i + 1, limit, name, n)) {
             return i;
-        } else {
-            i++;
         }
+        i = s.next;
     }
     return -1;
 }
@@ -283,56 +408,12 @@ int32_t find_key_own(const unsigned char *buf, int32_t len, int32_t start, int32
     return find_key_walk(buf, len, start, end, name, true);
 }
 
-int32_t skip_array(const unsigned char *buf, int32_t open, int32_t limit)
-{
-    int depth = 0;
-    int32_t i = open;
-    while (i < limit) {
-        unsigned char c = buf[i];
-        if (c == '(' || c == '%' || (c == '<' && i + 1 < limit && buf[i + 1] != '<')) {
-            int32_t next = skip_opaque(buf, i, limit);
-            if (next < 0)
-                return -1;
-            i = next;
-            continue;
-        }
-        if (c == '[') {
-            depth++;
-        } else if (c == ']' && --depth == 0) {
-            return i + 1;
-        }
-        i++;
-    }
-    return -1;
-}
-
-int32_t ref_at(const unsigned char *text, int32_t length, int32_t pos, int32_t *num,
-               int32_t *digits_end)
-{
-    int32_t cur = pos;
-    *num = parse_int_at(text, length, &cur);
-    *digits_end = cur;
-    if (cur >= length)
-        return -1;
-    int32_t gap = skip_pdf_space(text, cur, length);
-    if (gap == cur || gap >= length || !is_digit(text[gap]))
-        return -1;
-    cur = gap;
-    parse_int_at(text, length, &cur);
-    if (cur >= length)
-        return -1;
-    int32_t r = skip_pdf_space(text, cur, length);
-    if (r == cur || r >= length || text[r] != 'R')
-        return -1;
-    if (r + 1 < length && !is_ref_delim(text[r + 1]))
-        return -1;
-    return r + 1;
-}
-
 int32_t find_name_top(const unsigned char *buf, int32_t len, int32_t start, int32_t end)
 {
     return find_key_top(buf, len, start, end, "Type");
 }
+
+// ---- Numbers ---------------------------------------------------------------
 
 int32_t parse_int_at(const unsigned char *buf, int32_t end, int32_t *cursor)
 {

@@ -1,7 +1,10 @@
-// Byte-level scanning of PDF text. Nothing here tokenizes a whole file: each
-// primitive answers one question about a byte range (where is this keyword,
-// where does this dictionary close, what integer stands here) in a single
-// forward pass, reads nothing at or beyond its limit and allocates nothing.
+// Byte-level reading of PDF text: every piece of PDF syntax the library
+// reads is read here. Nothing tokenizes a whole file: each function answers
+// one question about a byte range (where does this string, dictionary or
+// reference end, where is this keyword, what integer stands here) in a
+// single forward pass, reads nothing at or beyond its limit and allocates
+// nothing. Where callers accept one construct by different rules, the rule
+// is a parameter: a white-space set, an array rule, a reference rule.
 // Positions are signed 32-bit; -1 means "not found".
 #ifndef ROREZIDE_SCAN_SCAN_H
 #define ROREZIDE_SCAN_SCAN_H
@@ -63,47 +66,203 @@ inline bool is_ref_end(unsigned char c)
     return is_c_space(c) || c == '/' || c == '>' || c == ']';
 }
 
-// Advances pos over PDF white space, staying below bound.
-inline int32_t skip_pdf_space(const unsigned char *buf, int32_t pos, int32_t bound)
+// Anything but a letter or digit: what may follow the R of an indirect
+// /Length.
+inline bool is_not_alnum(unsigned char c)
 {
-    while (pos < bound && is_pdf_space(buf[pos]))
+    return !is_alnum(c);
+}
+
+// ---- White space -----------------------------------------------------------
+
+// The three white-space sets a skip can stop at.
+enum space_set {
+    SPACE_PDF,  // is_pdf_space: every forward skip unless another is named
+    SPACE_C,    // is_c_space: between the parts of an object header
+    SPACE_GAP,  // is_gap_space: between stream data and "endstream"
+};
+
+inline bool is_space_in(unsigned char c, space_set set)
+{
+    return set == SPACE_PDF ? is_pdf_space(c) : set == SPACE_C ? is_c_space(c) : is_gap_space(c);
+}
+
+// Advances pos over bytes of the set, staying below bound; returns the first
+// other position, or bound.
+inline int32_t skip_space(const unsigned char *buf, int32_t pos, int32_t bound, space_set set)
+{
+    while (pos < bound && is_space_in(buf[pos], set))
         pos++;
     return pos;
 }
 
-// Position just after the ')' that closes the literal string whose '(' is at
-// open, honouring nested parentheses and backslash escapes; -1 when the
-// string runs to the limit.
+// skip_space over PDF white space.
+inline int32_t skip_pdf_space(const unsigned char *buf, int32_t pos, int32_t bound)
+{
+    return skip_space(buf, pos, bound, SPACE_PDF);
+}
+
+// ---- Constructs ------------------------------------------------------------
+// Each reader starts at the construct's first byte, reads nothing at or
+// beyond limit, and returns the position just after the construct, or -1
+// when the construct runs to the limit.
+
+// A comment: '%' through the first LF or CR.
+int32_t skip_comment(const unsigned char *buf, int32_t open, int32_t limit);
+
+// A literal string: '(' through the ')' that closes it, nested parentheses
+// counted and a backslash escaping the byte after it.
 int32_t skip_literal_string(const unsigned char *buf, int32_t open, int32_t limit);
 
+// A hex string: '<' through the first '>' after it.
+int32_t skip_hex_string(const unsigned char *buf, int32_t open, int32_t limit);
+
+// True when a dictionary opens at pos: "<<" with both bytes below limit.
+// pos may be limit itself, even the largest position there is.
+inline bool dict_opens_at(const unsigned char *buf, int32_t pos, int32_t limit)
+{
+    return pos >= 0 && pos < limit - 1 && buf[pos] == '<' && buf[pos + 1] == '<';
+}
+
+// What one step of the walker stepped over.
+enum lex_kind {
+    LEX_END,         // the limit, or a construct that runs to it
+    LEX_BYTE,        // one byte that opens none of the others
+    LEX_COMMENT,
+    LEX_STRING,      // a literal string
+    LEX_HEX_STRING,
+    LEX_DICT_OPEN,   // "<<"
+    LEX_DICT_CLOSE,  // ">>"
+};
+
+struct lex_step {
+    lex_kind kind;
+    int32_t next;  // where the walk goes on; the limit for LEX_END
+};
+
+// The walker: steps over the one construct that starts at pos (pos below
+// limit). Strings, hex strings and comments are stepped over whole, so that
+// nothing they hold counts as a delimiter. A '<', '>' or '(' as the last
+// byte before the limit ends the walk, as does any construct running to it.
+lex_step lex_next(const unsigned char *buf, int32_t pos, int32_t limit);
+
+// A dictionary: the position of the ">>" matching the "<<" at start, found
+// by walking with a depth count that starts at 0 (a start inside a
+// dictionary makes its first ">>" drive the depth below 0, and nothing is
+// found). The limit is the smaller of len and end. -1 when nothing closes.
+int32_t find_dict_close(const unsigned char *buf, int32_t len, int32_t start, int32_t end);
+
+// How an array's end is found.
+enum array_rule {
+    ARRAY_WALKED,    // strings, hex strings, comments and dictionaries hide brackets
+    ARRAY_BRACKETS,  // every '[' and ']' counts: page dictionaries are copied by
+                     // bracket count alone
+};
+
+// An array: '[' through its matching ']'.
+int32_t skip_array(const unsigned char *buf, int32_t open, int32_t limit, array_rule rule);
+
+// A bare token (a name's text, a number, a keyword): the first token
+// delimiter at or after pos, or end.
+int32_t skip_token(const unsigned char *buf, int32_t pos, int32_t end);
+
+// An integer: PDF white space skipped, an optional sign, decimal digits, read
+// in wrapping 32-bit arithmetic. Moves *cursor past the digits and returns
+// the value; returns -1 and leaves *cursor alone when no integer stands there.
+int32_t parse_int_at(const unsigned char *buf, int32_t end, int32_t *cursor);
+
+// The integer after a name that ends at after: PDF white space skipped below
+// space_bound, then parse_int_at bounded by end. -1 when none is read.
+int32_t int_after(const unsigned char *buf, int32_t after, int32_t space_bound, int32_t end);
+
+// How a reference "N G R" is accepted where it is read.
+struct ref_rule {
+    bool gen_optional;    // "N R" counts too
+    bool space_before_r;  // at least one white-space byte must precede the R
+    bool (*may_follow)(unsigned char);  // what may stand after the R; null: anything
+};
+
+// References found by scanning text for what it refers to: the R set off
+// on both sides, so that "0 0 1 RG" and the like are not taken.
+constexpr ref_rule REF_SCANNED = {false, true, is_ref_delim};
+// A reference value in a page dictionary being rewritten.
+constexpr ref_rule REF_VALUE = {false, false, is_ref_end};
+// A kid or resources reference in the page tree: "12 R" is accepted and the
+// byte after the R is not examined.
+constexpr ref_rule REF_TREE = {true, false, nullptr};
+// An indirect /Length: the R may not run on into a word.
+constexpr ref_rule REF_LENGTH = {false, false, is_not_alnum};
+
+// Where the parts of a reference read by ref_at ended.
+struct ref_parts {
+    int32_t num;      // N, or -1 when no integer starts the text
+    int32_t num_end;  // just past N's digits; the start when there is no N
+    int32_t stop;     // where an R was looked for, or where reading stopped
+};
+
+// A reference at pos (N read by parse_int_at, parts separated by PDF white
+// space). Returns the position just after the R, or -1 when the rule does
+// not accept what stands there.
+int32_t ref_at(const unsigned char *buf, int32_t pos, int32_t limit, const ref_rule &rule,
+               ref_parts *parts);
+
+// The next reference of text[*pos, length) by REF_SCANNED, walking over
+// strings, hex strings and comments. 1 with N in *num and *pos just after the
+// R, or 0 when the text holds no further reference.
+int find_ref(const unsigned char *text, int32_t length, int32_t *pos, int32_t *num);
+
+// An object header "N G obj" read backwards from the "obj" at q: C white
+// space between the parts, and no letter or digit before N. Returns N with
+// its first digit's position in *num_start and G in *gen, or 0 when no header
+// stands there.
+int32_t obj_header_before(const unsigned char *buf, int32_t q, int32_t *num_start, int32_t *gen);
+
+// An object header read again forwards from its first digit: N, white space
+// of the set, G when a digit follows, white space, and three bytes taken for
+// "obj" without comparing them. Returns the position after them, at most
+// limit.
+int32_t obj_header_skip(const unsigned char *buf, int32_t pos, int32_t limit, space_set set);
+
+// ---- Searches --------------------------------------------------------------
+
+// 1 when the keyword stands at pos, followed by end or a byte that is not a
+// name character; else 0.
 int kw_at(const unsigned char *buf, int32_t pos, int32_t end, const char *kw);
+
+// The first position from start where the keyword stands with no name
+// character on either side (or end after it), or -1. The keyword may start
+// anywhere: strings and comments are not stepped over.
 int32_t find_kw(const unsigned char *buf, int32_t end, int32_t start, const char *kw);
+
+// The position of the '/' of the first /name token in [start, min(len, end))
+// ending at the limit or before a byte that is not a name character, or -1.
+// The byte before the slash is not examined and nothing is stepped over.
 int32_t find_name(const unsigned char *buf, int32_t len, int32_t start, int32_t end,
                   const char *name);
-int32_t find_dict_close(const unsigned char *buf, int32_t len, int32_t start, int32_t end);
-int32_t find_name_top(const unsigned char *buf, int32_t len, int32_t start, int32_t end);
+
+// The first /name key standing in the dictionary that opens at start, at
+// depth 0 or 1 (depth counts "<<" and ">>" of the walk, never below 0); -1
+// when none does before min(len, end).
 int32_t find_key_top(const unsigned char *buf, int32_t len, int32_t start, int32_t end,
                      const char *name);
-// The first /name key of the dictionary that opens at start (depth exactly
-// 1, nested dictionaries and strings left out), or -1.
+
+// find_key_top at depth exactly 1: the dictionary's own keys only.
 int32_t find_key_own(const unsigned char *buf, int32_t len, int32_t start, int32_t end,
                      const char *name);
-// Position just after the ']' matching the '[' at open; strings, hex
-// strings, comments and nested arrays are stepped over. -1 when the array
-// runs to the limit.
-int32_t skip_array(const unsigned char *buf, int32_t open, int32_t limit);
-// The reference "N G R" whose first digit is at pos, as the writer's
-// reference scan accepts it: white space between the parts, and the end of
-// the text or a reference delimiter after the R. Returns the position just
-// after the R (N in *num), or -1; *digits_end is the position after N.
-int32_t ref_at(const unsigned char *text, int32_t length, int32_t pos, int32_t *num,
-               int32_t *digits_end);
-int32_t parse_int_at(const unsigned char *buf, int32_t end, int32_t *cursor);
+
+// find_key_top for /Type.
+int32_t find_name_top(const unsigned char *buf, int32_t len, int32_t start, int32_t end);
+
+// ---- Numbers ---------------------------------------------------------------
+
+// The four numbers of a rectangle "[a b c d]" after /name, the name found
+// with find_name from start: 1 with them in out, else 0.
 int parse_box(const unsigned char *buf, int32_t end, int32_t start, const char *name,
               double out[4]);
-// The four numbers of a rectangle "[a b c d]" starting after white space at
-// after: parse_box without the name search. 1 when read, else 0. *stop,
-// when given, receives the position of the byte the reading stopped at.
+
+// parse_box without the name search: the rectangle after white space at
+// after. *stop, when given, receives the position of the byte the reading
+// stopped at.
 int parse_box_after(const unsigned char *buf, int32_t end, int32_t after, double out[4],
                     int32_t *stop = nullptr);
 

@@ -22,15 +22,15 @@ int32_t carried_value_end(const unsigned char *buf, int32_t pos, int32_t end)
     if (pos >= end)
         return -1;
     if (is_digit(buf[pos])) {
-        int32_t num, digits_end;
-        return ref_at(buf, end, pos, &num, &digits_end);
+        ref_parts parts;
+        return ref_at(buf, pos, end, REF_SCANNED, &parts);
     }
-    if (buf[pos] == '<' && pos + 1 < end && buf[pos + 1] == '<') {
+    if (dict_opens_at(buf, pos, end)) {
         int32_t close = find_dict_close(buf, end, pos, end);
         return close > 0 ? close + 2 : -1;
     }
     if (buf[pos] == '[')
-        return skip_array(buf, pos, end);
+        return skip_array(buf, pos, end, ARRAY_WALKED);
     return -1;
 }
 

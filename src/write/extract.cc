@@ -31,57 +31,6 @@ int32_t min32(int32_t a, int32_t b)
     return a < b ? a : b;
 }
 
-// ---- Reference scanning ----------------------------------------------------
-
-// The next reference of text[*pos, length): 1 with its object number in
-// *num, or 0 when the scan is over. Comments, strings and hex strings are
-// stepped over so that what they hold is not taken for references.
-int ref_next(const unsigned char *text, int32_t length, int32_t *pos, int32_t *num)
-{
-    int32_t i = *pos;
-    while (i < length) {
-        unsigned char c = text[i];
-        if (c == '%') {
-            while (i < length && text[i] != '\r' && text[i] != '\n')
-                i++;
-            if (i >= length)
-                break;
-            i++;
-        } else if (c == '(') {
-            if (i + 1 >= length)
-                break;
-            i = skip_literal_string(text, i, length);
-            if (i < 0)
-                break;
-        } else if (c == '<') {
-            if (i + 1 >= length)
-                break;
-            if (text[i + 1] == '<') {
-                i += 2;
-                continue;
-            }
-            const void *gt = std::memchr(text + i + 1, '>', static_cast<size_t>(length - i - 1));
-            if (!gt)
-                break;
-            i = static_cast<int32_t>(static_cast<const unsigned char *>(gt) - text) + 1;
-        } else if (is_digit(c)) {
-            int32_t digits_end;
-            int32_t after = ref_at(text, length, i, num, &digits_end);
-            if (after >= 0) {
-                *pos = after;
-                return 1;
-            }
-            if (digits_end >= length)
-                break;
-            i = digits_end;
-        } else {
-            i++;
-        }
-    }
-    *pos = length;
-    return 0;
-}
-
 void queue_num(extract_ctx *ctx, int32_t num)
 {
     if (num < 0 || num >= ctx->table_size || ctx->needed[num])
@@ -197,7 +146,7 @@ int ref_cache_record(extract_ctx *ctx, int32_t idx, text_range r)
     int32_t num;
     int32_t len = r.end - r.start;
     const unsigned char *text = r.buf + r.start;
-    while (len > 0 && ref_next(text, len, &pos, &num)) {
+    while (len > 0 && find_ref(text, len, &pos, &num)) {
         if (num < 1 || num > ctx->doc->max_num)
             continue;
         if (ref_cache_push(c, num) < 0) {
@@ -308,29 +257,14 @@ void out_file_range(out_buf *out, const pdf_doc *doc, int32_t from, int32_t to)
         buf_bytes(out, doc->data + from, static_cast<uint64_t>(to - from));
 }
 
-int32_t skip_c_space(const unsigned char *buf, int32_t pos, int32_t bound)
-{
-    while (pos < bound && is_c_space(buf[pos]))
-        pos++;
-    return pos;
-}
-
-// Where a plain object's body starts, found by reading its header again:
-// number, generation, "obj", then white space. Number, generation and
-// keyword are separated by C white space, as the object scan accepts them
-// (a VT there included), so the body never starts inside the header.
+// Where a plain object's body starts: after its header, read again with C
+// white space between number, generation and keyword as the object scan
+// accepts them (a VT there included), so that the body never starts inside
+// the header; then past PDF white space.
 int32_t body_start(const pdf_doc *doc, const obj_entry &e)
 {
-    const unsigned char *d = doc->data;
-    int32_t size = doc->size;
-    int32_t cur = e.obj_off;
-    parse_int_at(d, size, &cur);
-    cur = skip_c_space(d, cur, size);
-    if (cur < size && is_digit(d[cur]))
-        parse_int_at(d, size, &cur);
-    cur = skip_c_space(d, cur, size);
-    cur = cur > size - 3 ? size : cur + 3;
-    return skip_pdf_space(d, cur, size);
+    int32_t after = obj_header_skip(doc->data, e.obj_off, doc->size, SPACE_C);
+    return skip_pdf_space(doc->data, after, doc->size);
 }
 
 // Bytes of the input that write_copied_object copies for e: a lower bound
@@ -571,7 +505,7 @@ void scan_refs(const unsigned char *text, int32_t length, int32_t max_num,
 {
     int32_t pos = 0;
     int32_t num;
-    while (ref_next(text, length, &pos, &num)) {
+    while (find_ref(text, length, &pos, &num)) {
         if (num < 1 || num > max_num || needed[num])
             continue;
         needed[num] = 1;

@@ -14,79 +14,30 @@ namespace {
 // The own keys that stop an inherited attribute from being added.
 enum own_key { OWN_MEDIA_BOX = 1, OWN_CROP_BOX = 2, OWN_ROTATE = 4, OWN_RESOURCES = 8 };
 
-// First token delimiter at or after pos, or end.
-int32_t token_end(const unsigned char *text, int32_t pos, int32_t end)
-{
-    while (pos < end && !is_token_delim(text[pos]))
-        pos++;
-    return pos;
-}
-
-// Just past the ']' closing the array opened at open, or end. Brackets
-// inside strings count too: the array is not tokenized.
-int32_t array_end(const unsigned char *text, int32_t open, int32_t end)
-{
-    int depth = 1;
-    for (int32_t i = open + 1; i < end; i++) {
-        if (text[i] == '[') {
-            depth++;
-        } else if (text[i] == ']' && --depth == 0) {
-            return i + 1;
-        }
-    }
-    return end;
-}
-
-// Just past the R when a reference "N G R" starts at pos, else -1. One or
-// more white-space bytes must separate N and G; none is needed before R.
-int32_t reference_end(const unsigned char *text, int32_t pos, int32_t end)
-{
-    int32_t cur = pos;
-    parse_int_at(text, end, &cur);
-    if (cur == pos)
-        return -1;
-    int32_t gap = skip_pdf_space(text, cur, end);
-    if (gap == cur || gap >= end || !is_digit(text[gap]))
-        return -1;
-    cur = gap;
-    parse_int_at(text, end, &cur);
-    cur = skip_pdf_space(text, cur, end);
-    if (cur >= end || text[cur] != 'R')
-        return -1;
-    if (cur + 1 < end && !is_ref_end(text[cur + 1]))
-        return -1;
-    return cur + 1;
-}
-
-// Where the value starting at pos ends, by its first byte.
+// Where the value starting at pos ends, by its first byte; a value that
+// runs to the end of the dictionary ends there.
 int32_t value_end(const unsigned char *text, int32_t pos, int32_t end)
 {
     unsigned char c = text[pos];
-    if (c == '<') {
-        if (pos + 1 < end && text[pos + 1] == '<') {
-            int32_t close = find_dict_close(text, end, pos, end);
-            return close < 0 ? end : close + 2;
-        }
-        const void *gt = pos + 1 < end ? std::memchr(text + pos + 1, '>',
-                                                     static_cast<size_t>(end - pos - 1))
-                                       : nullptr;
-        return gt ? static_cast<int32_t>(static_cast<const unsigned char *>(gt) - text) + 1
-                  : end;
+    int32_t after = -1;
+    if (dict_opens_at(text, pos, end)) {
+        int32_t close = find_dict_close(text, end, pos, end);
+        after = close < 0 ? -1 : close + 2;
+    } else if (c == '<') {
+        after = skip_hex_string(text, pos, end);
+    } else if (c == '(') {
+        after = skip_literal_string(text, pos, end);
+    } else if (c == '[') {
+        after = skip_array(text, pos, end, ARRAY_BRACKETS);
+    } else if (c == '/') {
+        return skip_token(text, pos + 1, end);
+    } else {
+        ref_parts parts;
+        if (is_digit(c) || c == '+' || c == '-')
+            after = ref_at(text, pos, end, REF_VALUE, &parts);
+        return after >= 0 ? after : skip_token(text, pos, end);
     }
-    if (c == '(') {
-        int32_t close = skip_literal_string(text, pos, end);
-        return close < 0 ? end : close;
-    }
-    if (c == '[')
-        return array_end(text, pos, end);
-    if (c == '/')
-        return token_end(text, pos + 1, end);
-    if (is_digit(c) || c == '+' || c == '-') {
-        int32_t ref = reference_end(text, pos, end);
-        if (ref >= 0)
-            return ref;
-    }
-    return token_end(text, pos, end);
+    return after < 0 ? end : after;
 }
 
 bool key_is(const unsigned char *key, int32_t len, const char *name)
@@ -141,7 +92,7 @@ int copy_own_entries(out_buf *buf, const unsigned char *text, int32_t pos, int32
         } else if (c == '/') {
             if (pos + 1 >= end)
                 break;
-            int32_t key_end = token_end(text, pos + 1, end);
+            int32_t key_end = skip_token(text, pos + 1, end);
             if (key_end >= end)
                 break;
             int32_t value = skip_pdf_space(text, key_end, end);
@@ -170,7 +121,7 @@ unsigned char *rebuild_page_dict(out_buf *buf, const unsigned char *text, int32_
                                  int32_t resources_gen)
 {
     buf_text(buf, "<< ");
-    if (start + 1 < end && text[start] == '<' && text[start + 1] == '<')
+    if (dict_opens_at(text, start, end))
         start += 2;
     int own = copy_own_entries(buf, text, start, end);
     buf_text(buf, "/Parent ");
