@@ -31,11 +31,13 @@ inline bool is_c_space(unsigned char c)
     return (c >= 9 && c <= 13) || c == 32;
 }
 
+// '0' to '9'.
 inline bool is_digit(unsigned char c)
 {
     return c >= '0' && c <= '9';
 }
 
+// An ASCII letter or digit.
 inline bool is_alnum(unsigned char c)
 {
     return is_digit(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
@@ -82,6 +84,7 @@ enum space_set {
     SPACE_GAP,  // is_gap_space: between stream data and "endstream"
 };
 
+// Whether c belongs to the set.
 inline bool is_space_in(unsigned char c, space_set set)
 {
     return set == SPACE_PDF ? is_pdf_space(c) : set == SPACE_C ? is_c_space(c) : is_gap_space(c);

@@ -160,3 +160,75 @@ TEST(ParseBox, ReadsFourPlainNumbers)
         EXPECT_EQ(parse_box(u(t), len(t), 0, "MediaBox", b), 0) << bad;
     }
 }
+
+TEST(LexNext, StepsOverOneConstructAtATime)
+{
+    struct step_case {
+        const char *text;
+        lex_kind kind;
+        int32_t next;
+    } cases[] = {
+        {"%c\nx", LEX_COMMENT, 3}, {"(a(b)\\)c)x", LEX_STRING, 9}, {"<4 1>x", LEX_HEX_STRING, 5},
+        {"<<x", LEX_DICT_OPEN, 2}, {">>x", LEX_DICT_CLOSE, 2},     {">x", LEX_BYTE, 1},
+        {"/x", LEX_BYTE, 1},       {">", LEX_END, 1},              {"<", LEX_END, 1},
+        {"(", LEX_END, 1},         {"(a", LEX_END, 2},             {"%c", LEX_END, 2},
+    };
+    for (const step_case &c : cases) {
+        std::string s = c.text;
+        lex_step step = lex_next(u(s), 0, len(s));
+        EXPECT_EQ(step.kind, c.kind) << s;
+        EXPECT_EQ(step.next, c.next) << s;
+    }
+}
+
+TEST(RefAt, EachRuleAcceptsWhatItsReaderNeeds)
+{
+    // Accepted by REF_SCANNED, REF_VALUE, REF_TREE, REF_LENGTH.
+    struct ref_case {
+        const char *text;
+        bool accepted[4];
+    } cases[] = {
+        {"12 0 R", {true, true, true, true}},     {"+12 0 R", {true, true, true, true}},
+        {"12 R", {false, false, true, false}},    {"12 0R", {false, true, true, true}},
+        {"12 0 RG", {false, false, true, false}}, {"12 0 R(", {true, false, true, true}},
+        {"12 0 obj", {false, false, false, false}},
+    };
+    const ref_rule *rules[4] = {&REF_SCANNED, &REF_VALUE, &REF_TREE, &REF_LENGTH};
+    for (const ref_case &c : cases) {
+        std::string s = c.text;
+        for (int k = 0; k < 4; k++) {
+            ref_parts parts;
+            int32_t after = ref_at(u(s), 0, len(s), *rules[k], &parts);
+            EXPECT_EQ(after >= 0, c.accepted[k]) << s << " rule " << k;
+            EXPECT_EQ(parts.num, 12) << s;
+        }
+    }
+    // A scan that fails at N tries again after N's digits, not after the
+    // whole attempt: "1 2 0 R" refers to 2.
+    std::string s = "1 2 0 R";
+    int32_t pos = 0, num = 0;
+    ASSERT_EQ(find_ref(u(s), len(s), &pos, &num), 1);
+    EXPECT_EQ(num, 2);
+    EXPECT_EQ(pos, len(s));
+}
+
+TEST(SkipArray, BracketsInStringsCountOnlyByBracketRule)
+{
+    std::string s = "[(a]b) <5d> [1] %]\n]x";
+    EXPECT_EQ(skip_array(u(s), 0, len(s), ARRAY_WALKED), len(s) - 1);
+    EXPECT_EQ(skip_array(u(s), 0, len(s), ARRAY_BRACKETS), 4);
+    std::string open = "[1 (]";
+    EXPECT_EQ(skip_array(u(open), 0, len(open), ARRAY_WALKED), -1);
+}
+
+TEST(ObjHeaderSkip, TheWhiteSpaceSetDecidesWhereTheHeaderEnds)
+{
+    std::string s = "12\x0b" "0 obj 5";
+    EXPECT_EQ(obj_header_skip(u(s), 0, len(s), SPACE_C), 8);
+    EXPECT_EQ(obj_header_skip(u(s), 0, len(s), SPACE_PDF), 5);
+    int32_t start = -1, gen = -1;
+    EXPECT_EQ(obj_header_before(u(s), 5, &start, &gen), 12);
+    EXPECT_EQ(start, 0);
+    EXPECT_EQ(gen, 0);
+    EXPECT_EQ(obj_header_skip(u(s), 0, 6, SPACE_C), 6);  // cut at the limit
+}
