@@ -144,23 +144,62 @@ lex_step lex_next(const unsigned char *buf, int32_t pos, int32_t limit)
     }
 }
 
-int32_t find_dict_close(const unsigned char *buf, int32_t len, int32_t start, int32_t end)
+namespace {
+
+// 1 when the n bytes of name stand at pos and end at the limit or before a
+// byte that is not a name character.
+bool name_at(const unsigned char *buf, int32_t pos, int32_t limit, const char *name, int32_t n)
 {
-    int32_t limit = min32(len, end);
+    return static_cast<int64_t>(pos) + n <= limit &&
+           std::memcmp(buf + pos, name, static_cast<size_t>(n)) == 0 &&
+           (pos + n == limit || !is_name_char(buf[pos + n]));
+}
+
+// What a depth walk looks for.
+enum walk_goal {
+    GOAL_CLOSE,    // the ">>" that brings the depth from 1 to 0; the depth may
+                   // go below 0, and a walk started inside a dictionary finds
+                   // nothing
+    GOAL_KEY_TOP,  // a /name at depth 0 or 1; ">>" never takes the depth below 0
+    GOAL_KEY_OWN,  // a /name at depth exactly 1
+};
+
+// The depth walk over buf[start, limit): "<<" and ">>" of the walk count,
+// strings, hex strings and comments are stepped over. Returns the position
+// of what goal names (the ">>", or the key's '/'), or -1.
+int32_t depth_walk(const unsigned char *buf, int32_t start, int32_t limit, walk_goal goal,
+                   const char *name)
+{
     if (start < 0 || start >= limit)
         return -1;
+    int32_t n = name ? kw_len(name) : 0;
     int depth = 0;
     for (int32_t i = start; i < limit;) {
         lex_step s = lex_next(buf, i, limit);
         if (s.kind == LEX_END)
             return -1;
-        if (s.kind == LEX_DICT_OPEN)
+        if (s.kind == LEX_DICT_OPEN) {
             depth++;
-        else if (s.kind == LEX_DICT_CLOSE && --depth == 0)
+        } else if (s.kind == LEX_DICT_CLOSE) {
+            if (goal == GOAL_CLOSE && --depth == 0)
+                return i;
+            if (goal != GOAL_CLOSE && depth > 0)
+                depth--;
+        } else if (goal != GOAL_CLOSE && s.kind == LEX_BYTE && buf[i] == '/' &&
+                   (depth == 1 || (depth == 0 && goal == GOAL_KEY_TOP)) &&
+                   name_at(buf, i + 1, limit, name, n)) {
             return i;
+        }
         i = s.next;
     }
     return -1;
+}
+
+}  // namespace
+
+int32_t find_dict_close(const unsigned char *buf, int32_t len, int32_t start, int32_t end)
+{
+    return depth_walk(buf, start, min32(len, end), GOAL_CLOSE, nullptr);
 }
 
 int32_t skip_array(const unsigned char *buf, int32_t open, int32_t limit, array_rule rule)
@@ -355,57 +394,16 @@ int32_t find_name(const unsigned char *buf, int32_t len, int32_t start, int32_t 
     return -1;
 }
 
-namespace {
-
-// 1 when the n bytes of name stand at pos and end at the limit or before a
-// byte that is not a name character.
-bool name_at(const unsigned char *buf, int32_t pos, int32_t limit, const char *name, int32_t n)
-{
-    return static_cast<int64_t>(pos) + n <= limit &&
-           std::memcmp(buf + pos, name, static_cast<size_t>(n)) == 0 &&
-           (pos + n == limit || !is_name_char(buf[pos + n]));
-}
-
-// The first /name key of the walk from start at depth exactly 1 when exact,
-// else at depth 0 or 1.
-int32_t find_key_walk(const unsigned char *buf, int32_t len, int32_t start, int32_t end,
-                      const char *name, bool exact)
-{
-    int32_t limit = min32(len, end);
-    int32_t n = kw_len(name);
-    if (start < 0 || start >= limit)
-        return -1;
-    int depth = 0;
-    for (int32_t i = start; i < limit;) {
-        lex_step s = lex_next(buf, i, limit);
-        if (s.kind == LEX_END)
-            return -1;
-        if (s.kind == LEX_DICT_OPEN) {
-            depth++;
-        } else if (s.kind == LEX_DICT_CLOSE) {
-            if (depth > 0)
-                depth--;
-        } else if (s.kind == LEX_BYTE && buf[i] == '/' && (exact ? depth == 1 : depth <= 1) &&
-                   name_at(buf, i + 1, limit, name, n)) {
-            return i;
-        }
-        i = s.next;
-    }
-    return -1;
-}
-
-}  // namespace
-
 int32_t find_key_top(const unsigned char *buf, int32_t len, int32_t start, int32_t end,
                      const char *name)
 {
-    return find_key_walk(buf, len, start, end, name, false);
+    return depth_walk(buf, start, min32(len, end), GOAL_KEY_TOP, name);
 }
 
 int32_t find_key_own(const unsigned char *buf, int32_t len, int32_t start, int32_t end,
                      const char *name)
 {
-    return find_key_walk(buf, len, start, end, name, true);
+    return depth_walk(buf, start, min32(len, end), GOAL_KEY_OWN, name);
 }
 
 int32_t find_name_top(const unsigned char *buf, int32_t len, int32_t start, int32_t end)
