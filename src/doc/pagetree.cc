@@ -166,29 +166,11 @@ node_kind charged_kind(walk_ctx *w, const obj_entry &e)
 }
 
 // First positions of the names in `wanted` (bits by name index) in the
-// range, each as find_name would give it, from one pass over the range's
-// '/' bytes. Returns where the pass stopped.
+// range, from one pass (find_names). Returns where the pass stopped.
 int32_t find_names_in_text(const text_range &r, unsigned wanted, int32_t pos[NAME_COUNT])
 {
-    int32_t s = r.start;
-    while (wanted != 0 && s < r.end) {
-        const void *hit = std::memchr(r.buf + s, '/', static_cast<size_t>(r.end - s));
-        if (!hit)
-            return r.end;
-        s = static_cast<int32_t>(static_cast<const unsigned char *>(hit) - r.buf);
-        for (int k = 0; k < NAME_COUNT; k++) {
-            int32_t n = static_cast<int32_t>(std::strlen(NODE_NAMES[k]));
-            if (!(wanted & (1u << k)) || static_cast<int64_t>(s) + 1 + n > r.end ||
-                std::memcmp(r.buf + s + 1, NODE_NAMES[k], static_cast<size_t>(n)) != 0)
-                continue;
-            if (s + 1 + n == r.end || !is_name_char(r.buf[s + 1 + n])) {
-                pos[k] = s;
-                wanted &= ~(1u << k);
-            }
-        }
-        s++;
-    }
-    return wanted != 0 ? r.end : past(r, int64_t(s) + 10);
+    int32_t last = find_names(r.buf, r.start, r.end, NODE_NAMES, NAME_COUNT, wanted, pos);
+    return last < 0 ? r.end : past(r, int64_t(last) + 10);
 }
 
 // Where each node name first stands in the node's range, or -1. /Kids is

@@ -394,6 +394,24 @@ int32_t find_name(const unsigned char *buf, int32_t len, int32_t start, int32_t 
     return -1;
 }
 
+int32_t find_names(const unsigned char *buf, int32_t start, int32_t end,
+                   const char *const *names, int count, unsigned wanted, int32_t *pos)
+{
+    int32_t s = start;
+    while (wanted != 0 && s < end) {
+        s = find_byte(buf, s, end, '/');
+        if (s < 0)
+            return -1;
+        for (int k = 0; k < count; k++)
+            if ((wanted & (1u << k)) && name_at(buf, s + 1, end, names[k], kw_len(names[k]))) {
+                pos[k] = s;
+                wanted &= ~(1u << k);
+            }
+        s++;
+    }
+    return wanted != 0 ? -1 : s;
+}
+
 int32_t find_key_top(const unsigned char *buf, int32_t len, int32_t start, int32_t end,
                      const char *name)
 {

@@ -79,15 +79,26 @@ inline bool is_not_alnum(unsigned char c)
 
 // The three white-space sets a skip can stop at.
 enum space_set {
-    SPACE_PDF,  // is_pdf_space: every forward skip unless another is named
-    SPACE_C,    // is_c_space: between the parts of an object header
-    SPACE_GAP,  // is_gap_space: between stream data and "endstream"
+    SPACE_PDF,      // is_pdf_space: every forward skip unless another is named
+    SPACE_C,        // is_c_space: between the parts of an object header
+    SPACE_GAP,      // is_gap_space: between stream data and "endstream"
+    SPACE_CONTROL,  // any byte up to 32: between the entries of a page
+                    // dictionary being rewritten
 };
 
 // Whether c belongs to the set.
 inline bool is_space_in(unsigned char c, space_set set)
 {
-    return set == SPACE_PDF ? is_pdf_space(c) : set == SPACE_C ? is_c_space(c) : is_gap_space(c);
+    switch (set) {
+    case SPACE_PDF:
+        return is_pdf_space(c);
+    case SPACE_C:
+        return is_c_space(c);
+    case SPACE_GAP:
+        return is_gap_space(c);
+    default:
+        return c <= 32;
+    }
 }
 
 // Advances pos over bytes of the set, staying below bound; returns the first
@@ -252,6 +263,14 @@ int32_t find_key_top(const unsigned char *buf, int32_t len, int32_t start, int32
 // find_key_top at depth exactly 1: the dictionary's own keys only.
 int32_t find_key_own(const unsigned char *buf, int32_t len, int32_t start, int32_t end,
                      const char *name);
+
+// The first /name token of each name whose bit (1 << k for names[k]) is set
+// in wanted, each as find_name would find it in buf[start, end), from one
+// pass over the '/' bytes; pos[k] receives the slash's position, and is
+// left alone for names not found. Returns the position after the slash
+// where the last wanted name was found, or -1 when some name stays unfound.
+int32_t find_names(const unsigned char *buf, int32_t start, int32_t end,
+                   const char *const *names, int count, unsigned wanted, int32_t *pos);
 
 // find_key_top for /Type.
 int32_t find_name_top(const unsigned char *buf, int32_t len, int32_t start, int32_t end);

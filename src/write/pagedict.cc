@@ -84,7 +84,7 @@ int copy_own_entries(out_buf *buf, const unsigned char *text, int32_t pos, int32
     while (pos < end) {
         unsigned char c = text[pos];
         if (c <= 32) {
-            pos++;
+            pos = skip_space(text, pos, end, SPACE_CONTROL);
         } else if (c == '>') {
             if (pos + 1 >= end || text[pos + 1] == '>')
                 break;
