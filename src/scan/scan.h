@@ -196,15 +196,18 @@ struct ref_rule {
     bool (*may_follow)(unsigned char);  // what may stand after the R; null: anything
 };
 
-// References found by scanning text for what it refers to: the R set off
-// on both sides, so that "0 0 1 RG" and the like are not taken.
+// References found by scanning an object's text for what it refers to: the
+// R must stand apart on both sides, so that number runs such as "1 0 0 RG"
+// in a copied text are not taken for references.
 constexpr ref_rule REF_SCANNED = {false, true, is_ref_delim};
-// A reference value in a page dictionary being rewritten.
+// A reference value in a page dictionary being rewritten: "4 0R" is one, but
+// a value that runs on after the R ("4 0 R0") is copied as a bare token.
 constexpr ref_rule REF_VALUE = {false, false, is_ref_end};
-// A kid or resources reference in the page tree: "12 R" is accepted and the
-// byte after the R is not examined.
+// A kid or resources reference in the page tree: damaged files that drop the
+// generation ("12 R") still load, and the byte after the R is not examined.
 constexpr ref_rule REF_TREE = {true, false, nullptr};
-// An indirect /Length: the R may not run on into a word.
+// An indirect /Length: the R may not run on into a word, so "/Length 5 0 Rx"
+// is read as the direct length 5.
 constexpr ref_rule REF_LENGTH = {false, false, is_not_alnum};
 
 // Where the parts of a reference read by ref_at ended.
