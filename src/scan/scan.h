@@ -201,7 +201,7 @@ struct ref_rule {
 // in a copied text are not taken for references.
 constexpr ref_rule REF_SCANNED = {false, true, is_ref_delim};
 // A reference value in a page dictionary being rewritten: "4 0R" is one, but
-// a value that runs on after the R ("4 0 R0") is copied as a bare token.
+// "4 0 R0", which runs on after the R, is not.
 constexpr ref_rule REF_VALUE = {false, false, is_ref_end};
 // A kid or resources reference in the page tree: damaged files that drop the
 // generation ("12 R") still load, and the byte after the R is not examined.
