@@ -84,6 +84,12 @@ struct pdf_doc {
     // bytes it wrote, in every call, and header bytes read from streams
     // stored without compression.
     int64_t objstm_work;
+    // What the object scan spent: bytes its searches for a dictionary's
+    // close ran over.
+    int64_t index_work;
+    // What the trailer stage spent: bytes its repeated searches (for
+    // "startxref", /Root and /Encrypt) examined.
+    int64_t trailer_work;
 };
 
 // The bytes an indexed object's text occupies: its own text for an object

@@ -101,6 +101,7 @@ void index_scan_objects(pdf_doc *doc)
         entry_find_dict(data, size, q, &e, &budget);
         objvec_push(&doc->objs, e);
     }
+    doc->index_work = DICT_SCAN_BUDGET_FACTOR * static_cast<int64_t>(size) - budget;
 }
 
 namespace {

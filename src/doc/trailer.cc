@@ -167,6 +167,7 @@ void trailer_read_chain(pdf_doc *doc)
         walk_sections(&ctx, data, size, first, doc);
     if (!doc->encrypted)
         read_all_trailers(&ctx, data, size, doc);
+    doc->trailer_work = ctx.startxref.examined + ctx.root.examined + ctx.encrypt.examined;
     occ_free(&ctx.startxref);
     occ_free(&ctx.root);
     occ_free(&ctx.encrypt);

@@ -34,6 +34,7 @@ int32_t occ_direct(const occ_search *s, int32_t start, int32_t end)
 void occ_build(occ_search *s)
 {
     int32_t cap = 0;
+    s->examined += s->size;
     for (int32_t p = occ_direct(s, 0, s->size); p >= 0; p = occ_direct(s, p + 1, s->size)) {
         if (s->count == cap) {
             if (cap > INT32_MAX / 2) {
@@ -58,9 +59,13 @@ void occ_build(occ_search *s)
 int32_t occ_scan(occ_search *s, int32_t start, int32_t end)
 {
     int32_t hit = occ_direct(s, start, end);
-    if (start >= 0 && s->allowance >= 0) {
-        int32_t stop = hit >= 0 ? hit : (end < s->size ? end : s->size);
-        s->allowance -= stop > start ? stop - start : 0;
+    if (start < 0)
+        return hit;
+    int32_t stop = hit >= 0 ? hit : (end < s->size ? end : s->size);
+    int64_t scanned = stop > start ? stop - start : 0;
+    s->examined += scanned;
+    if (s->allowance >= 0) {
+        s->allowance -= scanned;
         if (s->allowance < 0)
             occ_build(s);
     }
@@ -121,7 +126,10 @@ int32_t occ_find_name(occ_search *s, int32_t start, int32_t end)
     // A token cut by a limit below the buffer's end ends there even when a
     // name character follows it; the list, made with the buffer's end as
     // limit, does not hold that one position.
-    if (hit < 0 && limit < s->size && find_name(s->buf, limit, last, limit, s->word) == last)
-        hit = last;
+    if (hit < 0 && limit < s->size) {
+        s->examined += limit - last;
+        if (find_name(s->buf, limit, last, limit, s->word) == last)
+            hit = last;
+    }
     return hit;
 }

@@ -21,6 +21,7 @@ struct occ_search {
     int32_t *pos;       // the occurrence list, once built
     int32_t count;
     int32_t built;
+    int64_t examined;  // bytes scanned by direct searches and by the listing pass
 };
 
 void occ_init_kw(occ_search *s, const unsigned char *buf, int32_t size, const char *kw);
