@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "base/error.h"
+#include "base/grow.h"
 #include "doc/stages.h"
 #include "scan/occur.h"
 #include "scan/scan.h"
@@ -359,16 +360,8 @@ bool append_page(walk_ctx *w, int32_t num, const node_attrs &a)
         return false;
     w->page_budget -= static_cast<int64_t>(sizeof(page_entry));
     pagevec *pages = &w->doc->pages;
-    if (pages->count == pages->cap) {
-        if (pages->count > INT32_MAX / 2)
-            return false;
-        int32_t cap = pages->count == 0 ? 64 : pages->count * 2;
-        void *grown = std::realloc(pages->items, static_cast<size_t>(cap) * sizeof(page_entry));
-        if (!grown)
-            return false;
-        pages->items = static_cast<page_entry *>(grown);
-        pages->cap = cap;
-    }
+    if (!array_grow(&pages->items, pages->count, &pages->cap, 64))
+        return false;
     page_entry e{};
     e.num = num;
     e.rotate = a.rotate;
@@ -473,16 +466,8 @@ int32_t read_kids(const text_range &r, int32_t pos, int32_t cap, int32_t **kids,
 
 bool stack_push(walk_stack *s, const walk_frame &f)
 {
-    if (s->count == s->cap) {
-        if (s->cap > INT32_MAX / 2)
-            return false;
-        int32_t cap = s->cap == 0 ? 64 : s->cap * 2;
-        void *grown = std::realloc(s->items, static_cast<size_t>(cap) * sizeof(walk_frame));
-        if (!grown)
-            return false;
-        s->items = static_cast<walk_frame *>(grown);
-        s->cap = cap;
-    }
+    if (!array_grow(&s->items, s->count, &s->cap, 64))
+        return false;
     s->items[s->count++] = f;
     return true;
 }

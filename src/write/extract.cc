@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "base/error.h"
+#include "base/grow.h"
 #include "doc/doc.h"
 #include "scan/scan.h"
 #include "write/write.h"
@@ -173,16 +174,8 @@ int ref_cache_alloc(extract_ctx *ctx)
 
 int ref_cache_push(ref_cache *c, int32_t num)
 {
-    if (c->used == c->cap) {
-        if (c->cap > INT32_MAX / 2)
-            return -1;
-        int32_t cap = c->cap == 0 ? REF_POOL_FIRST : c->cap * 2;
-        void *grown = std::realloc(c->nums, static_cast<size_t>(cap) * sizeof(int32_t));
-        if (!grown)
-            return -1;
-        c->nums = static_cast<int32_t *>(grown);
-        c->cap = cap;
-    }
+    if (!array_grow(&c->nums, c->used, &c->cap, REF_POOL_FIRST))
+        return -1;
     c->nums[c->used++] = num;
     return 0;
 }
