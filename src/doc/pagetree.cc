@@ -23,10 +23,16 @@ const char *const MSG_INLINE_KIDS =
     "Page tree uses inline page dictionaries in /Kids \xE2\x80\x94 pages must be indirect "
     "objects in '%s'";
 
-// Walk results besides a page count.
-constexpr int WALK_FAILED = -1;
-constexpr int WALK_INLINE_KID = -2;
-constexpr int WALK_NO_MEMORY = -3;
+// What visiting a node, or walking the whole tree, comes to. read_kids
+// fails with the negative ones too, in place of a kid count.
+enum walk_result {
+    WALK_OK = 0,
+    // A node missing from the index or not a page-tree node, a pages node
+    // reached twice, a kid list without memory, or the scan budget spent.
+    WALK_FAILED = -1,
+    WALK_INLINE_KID = -2,  // a /Kids array holding a dictionary, not a reference
+    WALK_NO_MEMORY = -3,
+};
 
 // Attributes a node hands down to its kids. The resources text is either the
 // node's own copy of an inline dictionary (owned) or borrowed from the
@@ -479,9 +485,8 @@ void frame_free(walk_frame *f)
 }
 
 // Visits one node with the attributes its parent hands down: a page is
-// appended, a pages node with kids is pushed on the stack. Returns 0, or a
-// WALK_ result on failure.
-int visit_node(walk_ctx *w, int32_t num, const node_attrs &in)
+// appended, a pages node with kids is pushed on the stack.
+walk_result visit_node(walk_ctx *w, int32_t num, const node_attrs &in)
 {
     pdf_doc *doc = w->doc;
     int32_t idx = doc_find(doc, num);
@@ -501,7 +506,7 @@ int visit_node(walk_ctx *w, int32_t num, const node_attrs &in)
             std::free(a.owned_text);
             return WALK_NO_MEMORY;
         }
-        return 0;
+        return WALK_OK;
     }
     // A pages node reached twice is a cycle or a node with two parents.
     if (w->visited[num]) {
@@ -520,23 +525,23 @@ int visit_node(walk_ctx *w, int32_t num, const node_attrs &in)
     }
     if (f.kid_count <= 0) {
         std::free(a.owned_text);
-        return f.kid_count < 0 ? f.kid_count : 0;
+        return f.kid_count < 0 ? static_cast<walk_result>(f.kid_count) : WALK_OK;
     }
     if (!stack_push(&w->stack, f)) {
         frame_free(&f);
         return WALK_NO_MEMORY;
     }
-    return 0;
+    return WALK_OK;
 }
 
-// Walks the tree from its root. Returns 0, or the WALK_ result that ended
+// Walks the tree from its root. Returns WALK_OK, or the result that ended
 // it: an inline kid dictionary counts as such only in the root's own /Kids.
-int walk_tree(walk_ctx *w, int32_t root)
+walk_result walk_tree(walk_ctx *w, int32_t root)
 {
     node_attrs top{};
     top.res_num = -1;
-    int result = visit_node(w, root, top);
-    while (result == 0 && w->stack.count > 0) {
+    walk_result result = visit_node(w, root, top);
+    while (result == WALK_OK && w->stack.count > 0) {
         walk_frame *f = &w->stack.items[w->stack.count - 1];
         if (f->next_kid == f->kid_count) {
             frame_free(f);
@@ -636,7 +641,7 @@ int pages_load_tree(pdf_doc *doc, const char *path)
     w.page_budget = PAGE_BUDGET_BASE + PAGE_BUDGET_FACTOR * static_cast<int64_t>(doc->size);
     for (int i = 0; i < NAME_COUNT; i++)
         occ_init_name(&w.names[i], doc->data, doc->size, NODE_NAMES[i]);
-    int result = walk_tree(&w, root);
+    walk_result result = walk_tree(&w, root);
     for (int i = 0; i < NAME_COUNT; i++)
         occ_free(&w.names[i]);
     std::free(w.own);
@@ -649,7 +654,7 @@ int pages_load_tree(pdf_doc *doc, const char *path)
         set_error(MSG_INLINE_KIDS, path);
         return -1;
     }
-    if (result < 0 || doc->pages.count == 0) {
+    if (result != WALK_OK || doc->pages.count == 0) {
         set_error(MSG_BAD_TREE, path);
         return -1;
     }
