@@ -12,7 +12,7 @@
 #include "base/grow.h"
 #include "doc/doc.h"
 #include "scan/scan.h"
-#include "write/write.h"
+#include "write/extract.h"
 
 namespace {
 
@@ -632,4 +632,35 @@ int doc_extract_pages(const pdf_doc *doc, const int *pages, int count, const cha
     int result = extract_pages_with(&ctx, pages, count, path);
     extract_ctx_free(&ctx);
     return result;
+}
+
+// A series is a context that keeps the reference lists: the files of one
+// operation mostly copy the same shared objects (fonts, images, the
+// resources of neighbouring pages), each of which is then scanned once.
+struct page_series {
+    extract_ctx ctx;
+};
+
+page_series *series_begin(const pdf_doc *doc)
+{
+    page_series *series = static_cast<page_series *>(std::malloc(sizeof(page_series)));
+    if (!series) {
+        set_error("Out of memory");
+        return nullptr;
+    }
+    extract_ctx_init(&series->ctx, doc, 1);
+    return series;
+}
+
+int series_write(page_series *series, const int *pages, int count, const char *path)
+{
+    return extract_pages_with(&series->ctx, pages, count, path);
+}
+
+void series_end(page_series *series)
+{
+    if (!series)
+        return;
+    extract_ctx_free(&series->ctx);
+    std::free(series);
 }
