@@ -315,7 +315,7 @@ const node_own *read_own(walk_ctx *w, int32_t idx, node_own *scratch)
     o->read = 1;
     o->kids_pos = -1;
     if (w->scan_budget < 0)
-        return o;  // class 0: the walk fails
+        return o;  // budget spent: no page-tree node, so the walk fails
     node_kind kind = charged_kind(w, e);
     if (kind == NODE_OTHER)
         return o;
