@@ -114,15 +114,16 @@ int *page_run(int first, int last)
     return list;
 }
 
-// Writes pages first..last to path; 1 or 0 with the message set.
-int extract_run(extract_ctx *ctx, int first, int last, const char *path)
+// Writes pages first..last to path as the next file of the series; 1 or 0
+// with the message set.
+int write_run(page_series *series, int first, int last, const char *path)
 {
     int *list = page_run(first, last);
     if (!list) {
         set_error("Out of memory");
         return 0;
     }
-    int result = extract_pages_with(ctx, list, last - first + 1, path);
+    int result = series_write(series, list, last - first + 1, path);
     std::free(list);
     return result;
 }
@@ -141,14 +142,15 @@ const char *page_name_pattern(int page_count)
 int write_every_page(const pdf_doc *doc, name_buf *names)
 {
     const char *pattern = page_name_pattern(doc->pages.count);
-    extract_ctx ctx;
-    extract_ctx_init(&ctx, doc, 1);
+    page_series *series = series_begin(doc);
+    if (!series)
+        return 0;
     int result = 1;
     for (int i = 1; i <= doc->pages.count && result; i++) {
         int one[1] = {i};
-        result = extract_pages_with(&ctx, one, 1, name_format(names, pattern, i));
+        result = series_write(series, one, 1, name_format(names, pattern, i));
     }
-    extract_ctx_free(&ctx);
+    series_end(series);
     return result;
 }
 
@@ -157,16 +159,17 @@ int write_chunks(const pdf_doc *doc, int n, name_buf *names)
     int pages = doc->pages.count;
     int chunks = pages / n + (pages % n != 0 ? 1 : 0);
     const char *pattern = chunks <= 999 ? "%s/split_%03d.pdf" : "%s/split_%04d.pdf";
-    extract_ctx ctx;
-    extract_ctx_init(&ctx, doc, 1);
+    page_series *series = series_begin(doc);
+    if (!series)
+        return 0;
     int result = 1;
     for (int k = 1; k <= chunks && result; k++) {
         int first = 1 + (k - 1) * n;
         int64_t end = static_cast<int64_t>(first) + n - 1;
         int last = end < pages ? static_cast<int>(end) : pages;
-        result = extract_run(&ctx, first, last, name_format(names, pattern, k));
+        result = write_run(series, first, last, name_format(names, pattern, k));
     }
-    extract_ctx_free(&ctx);
+    series_end(series);
     return result;
 }
 

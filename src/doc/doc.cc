@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "base/error.h"
+#include "base/grow.h"
 #include "doc/stages.h"
 
 namespace {
@@ -152,17 +153,9 @@ void doc_free(pdf_doc *doc)
 
 void objvec_push(objvec *vec, const obj_entry &entry)
 {
-    if (vec->count == vec->cap) {
-        int32_t cap = vec->count == 0 ? 128 : vec->count * 2;
-        void *grown = nullptr;
-        if (vec->count <= INT32_MAX / 2)
-            grown = std::realloc(vec->items, static_cast<size_t>(cap) * sizeof(obj_entry));
-        if (!grown) {
-            vec->lost = 1;
-            return;
-        }
-        vec->items = static_cast<obj_entry *>(grown);
-        vec->cap = cap;
+    if (!array_grow(&vec->items, vec->count, &vec->cap, 128)) {
+        vec->lost = 1;
+        return;
     }
     vec->items[vec->count++] = entry;
 }

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/grow.h"
 #include "doc/stages.h"
 #include "inflate/inflate.h"
 #include "scan/scan.h"
@@ -153,19 +154,9 @@ unsigned char *objstm_inflate(const unsigned char *src, int32_t src_len, objstm_
 // buffers cannot grow.
 bool objstm_keep(pdf_doc *doc, unsigned char *buf)
 {
-    if (doc->objstm_count == doc->objstm_cap) {
-        if (doc->objstm_cap > INT32_MAX / 2) {
-            std::free(buf);
-            return false;
-        }
-        int32_t cap = doc->objstm_cap == 0 ? 16 : doc->objstm_cap * 2;
-        void *grown = std::realloc(doc->objstm_bufs, static_cast<size_t>(cap) * sizeof(unsigned char *));
-        if (!grown) {
-            std::free(buf);
-            return false;
-        }
-        doc->objstm_bufs = static_cast<unsigned char **>(grown);
-        doc->objstm_cap = cap;
+    if (!array_grow(&doc->objstm_bufs, doc->objstm_count, &doc->objstm_cap, 16)) {
+        std::free(buf);
+        return false;
     }
     doc->objstm_bufs[doc->objstm_count++] = buf;
     return true;

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "base/error.h"
+#include "base/grow.h"
 #include "doc/stages.h"
 #include "scan/occur.h"
 #include "scan/scan.h"
@@ -22,10 +23,16 @@ const char *const MSG_INLINE_KIDS =
     "Page tree uses inline page dictionaries in /Kids \xE2\x80\x94 pages must be indirect "
     "objects in '%s'";
 
-// Walk results besides a page count.
-constexpr int WALK_FAILED = -1;
-constexpr int WALK_INLINE_KID = -2;
-constexpr int WALK_NO_MEMORY = -3;
+// What visiting a node, or walking the whole tree, comes to. read_kids
+// fails with the negative ones too, in place of a kid count.
+enum walk_result {
+    WALK_OK = 0,
+    // A node missing from the index or not a page-tree node, a pages node
+    // reached twice, a kid list without memory, or the scan budget spent.
+    WALK_FAILED = -1,
+    WALK_INLINE_KID = -2,  // a /Kids array holding a dictionary, not a reference
+    WALK_NO_MEMORY = -3,
+};
 
 // Attributes a node hands down to its kids. The resources text is either the
 // node's own copy of an inline dictionary (owned) or borrowed from the
@@ -284,7 +291,7 @@ const node_own *read_own(walk_ctx *w, int32_t idx, node_own *scratch)
     o->read = 1;
     o->kids_pos = -1;
     if (w->scan_budget < 0)
-        return o;  // class 0: the walk fails
+        return o;  // budget spent: no page-tree node, so the walk fails
     node_kind kind = charged_kind(w, e);
     if (kind == NODE_OTHER)
         return o;
@@ -335,16 +342,8 @@ bool append_page(walk_ctx *w, int32_t num, const node_attrs &a)
         return false;
     w->page_budget -= static_cast<int64_t>(sizeof(page_entry));
     pagevec *pages = &w->doc->pages;
-    if (pages->count == pages->cap) {
-        if (pages->count > INT32_MAX / 2)
-            return false;
-        int32_t cap = pages->count == 0 ? 64 : pages->count * 2;
-        void *grown = std::realloc(pages->items, static_cast<size_t>(cap) * sizeof(page_entry));
-        if (!grown)
-            return false;
-        pages->items = static_cast<page_entry *>(grown);
-        pages->cap = cap;
-    }
+    if (!array_grow(&pages->items, pages->count, &pages->cap, 64))
+        return false;
     page_entry e{};
     e.num = num;
     e.rotate = a.rotate;
@@ -441,16 +440,8 @@ int32_t read_kids(const text_range &r, int32_t pos, int32_t cap, int32_t **kids,
 
 bool stack_push(walk_stack *s, const walk_frame &f)
 {
-    if (s->count == s->cap) {
-        if (s->cap > INT32_MAX / 2)
-            return false;
-        int32_t cap = s->cap == 0 ? 64 : s->cap * 2;
-        void *grown = std::realloc(s->items, static_cast<size_t>(cap) * sizeof(walk_frame));
-        if (!grown)
-            return false;
-        s->items = static_cast<walk_frame *>(grown);
-        s->cap = cap;
-    }
+    if (!array_grow(&s->items, s->count, &s->cap, 64))
+        return false;
     s->items[s->count++] = f;
     return true;
 }
@@ -462,9 +453,8 @@ void frame_free(walk_frame *f)
 }
 
 // Visits one node with the attributes its parent hands down: a page is
-// appended, a pages node with kids is pushed on the stack. Returns 0, or a
-// WALK_ result on failure.
-int visit_node(walk_ctx *w, int32_t num, const node_attrs &in)
+// appended, a pages node with kids is pushed on the stack.
+walk_result visit_node(walk_ctx *w, int32_t num, const node_attrs &in)
 {
     pdf_doc *doc = w->doc;
     int32_t idx = doc_find(doc, num);
@@ -484,7 +474,7 @@ int visit_node(walk_ctx *w, int32_t num, const node_attrs &in)
             std::free(a.owned_text);
             return WALK_NO_MEMORY;
         }
-        return 0;
+        return WALK_OK;
     }
     // A pages node reached twice is a cycle or a node with two parents.
     if (w->visited[num]) {
@@ -503,23 +493,23 @@ int visit_node(walk_ctx *w, int32_t num, const node_attrs &in)
     }
     if (f.kid_count <= 0) {
         std::free(a.owned_text);
-        return f.kid_count < 0 ? f.kid_count : 0;
+        return f.kid_count < 0 ? static_cast<walk_result>(f.kid_count) : WALK_OK;
     }
     if (!stack_push(&w->stack, f)) {
         frame_free(&f);
         return WALK_NO_MEMORY;
     }
-    return 0;
+    return WALK_OK;
 }
 
-// Walks the tree from its root. Returns 0, or the WALK_ result that ended
+// Walks the tree from its root. Returns WALK_OK, or the result that ended
 // it: an inline kid dictionary counts as such only in the root's own /Kids.
-int walk_tree(walk_ctx *w, int32_t root)
+walk_result walk_tree(walk_ctx *w, int32_t root)
 {
     node_attrs top{};
     top.res_num = -1;
-    int result = visit_node(w, root, top);
-    while (result == 0 && w->stack.count > 0) {
+    walk_result result = visit_node(w, root, top);
+    while (result == WALK_OK && w->stack.count > 0) {
         walk_frame *f = &w->stack.items[w->stack.count - 1];
         if (f->next_kid == f->kid_count) {
             frame_free(f);
@@ -618,7 +608,7 @@ int pages_load_tree(pdf_doc *doc, const char *path)
     w.page_budget = PAGE_BUDGET_BASE + PAGE_BUDGET_FACTOR * static_cast<int64_t>(doc->size);
     for (int i = 0; i < NAME_COUNT; i++)
         occ_init_name(&w.names[i], doc->data, doc->size, NODE_NAMES[i]);
-    int result = walk_tree(&w, root);
+    walk_result result = walk_tree(&w, root);
     for (int i = 0; i < NAME_COUNT; i++)
         occ_free(&w.names[i]);
     std::free(w.own);
@@ -631,7 +621,7 @@ int pages_load_tree(pdf_doc *doc, const char *path)
         set_error(MSG_INLINE_KIDS, path);
         return -1;
     }
-    if (result < 0 || doc->pages.count == 0) {
+    if (result != WALK_OK || doc->pages.count == 0) {
         set_error(MSG_BAD_TREE, path);
         return -1;
     }

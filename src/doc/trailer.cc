@@ -20,6 +20,12 @@ constexpr int SECTION_BUDGET = 64;
 constexpr int32_t XREF_STREAM_WINDOW = 512;
 constexpr int32_t STARTXREF_TAIL = 2048;
 
+// What walk_classic_section returns, in place of a /Prev offset, when the
+// section at hand holds no trailer and is read as a cross-reference stream
+// instead. (A /Prev stating this very number reads the same way; any other
+// negative one ends the walk.)
+constexpr int32_t SECTION_NOT_CLASSIC = -2;
+
 // Searches repeated for every trailer of the file; files with thousands of
 // trailers must not cost thousands of passes.
 struct trailer_ctx {
@@ -86,14 +92,14 @@ int32_t find_trailer_from(const unsigned char *data, int32_t size, int32_t x)
 }
 
 // A classic section at x: reads its trailer and returns the /Prev offset,
-// -1 when the walk ends here, or -2 when x holds no trailer after all and
-// must be read as a cross-reference stream.
+// -1 when the walk ends here, or SECTION_NOT_CLASSIC when x holds no
+// trailer after all and must be read as a cross-reference stream.
 int32_t walk_classic_section(trailer_ctx *ctx, const unsigned char *data, int32_t size,
                              int32_t x, pdf_doc *doc)
 {
     int32_t t = find_trailer_from(data, size, x);
     if (t < 0)
-        return -2;
+        return SECTION_NOT_CLASSIC;
     parse_trailer_dict(ctx, data, size, t, doc);
     int32_t u = skip_pdf_space(data, t + 7, size);
     int32_t b = window_end(ctx, size, u);
@@ -130,10 +136,10 @@ void walk_sections(trailer_ctx *ctx, const unsigned char *data, int32_t size,
     for (int budget = SECTION_BUDGET; budget > 0; budget--) {
         if (x < 0 || x >= size)
             return;
-        int32_t next = -2;
+        int32_t next = SECTION_NOT_CLASSIC;
         if (kw_at(data, x, size, "xref"))
             next = walk_classic_section(ctx, data, size, x, doc);
-        if (next == -2)
+        if (next == SECTION_NOT_CLASSIC)
             next = walk_xref_stream(data, size, x, doc);
         x = next;
     }

@@ -31,7 +31,11 @@ struct inflate_state {
     uint32_t src_pos;
     int bit_buf;    // bits not yet used, taken from the low end
     int bit_count;  // valid bits in bit_buf; 0 to 7 between operations
-    std::jmp_buf *bail_out;  // where running out of input leaves to
+    // Where running out of input leaves to: set by blocks_guarded, whose
+    // frame is live while any read can run out. The record itself belongs
+    // to blocks_guarded's caller, so what the decoding stored in it is
+    // there after the exit, with no volatile needed.
+    std::jmp_buf bail_out;
 };
 
 // A canonical code: count[L] symbols have codes of length L (count[0] is the
@@ -71,9 +75,9 @@ bool count_only(const inflate_state *s)
     return s->dst == INFLATE_COUNT_ONLY;
 }
 
-[[noreturn]] void bail(const inflate_state *s)
+[[noreturn]] void bail(inflate_state *s)
 {
-    std::longjmp(*s->bail_out, 1);
+    std::longjmp(s->bail_out, 1);
 }
 
 inline int next_byte(inflate_state *s)
@@ -201,13 +205,13 @@ struct lookahead {
     uint32_t src_pos;
     uint64_t buf;
     int cnt;
-    std::jmp_buf *bail_out;
+    std::jmp_buf *bail_out;  // the state's
 };
 
-inline lookahead lookahead_open(const inflate_state *s)
+inline lookahead lookahead_open(inflate_state *s)
 {
     return {s->src, s->src_len, s->src_pos, static_cast<uint64_t>(s->bit_buf), s->bit_count,
-            s->bail_out};
+            &s->bail_out};
 }
 
 // Leaves s as the byte-at-a-time reader would have it after the same bits.
@@ -499,14 +503,17 @@ int blocks(inflate_state *s)
     return 0;
 }
 
-// blocks with the exit for running out of input established; that exit
-// reads as 2, a failure of the call like a full output (1).
+// What blocks_guarded returns when the input ran out: a failure of the call
+// like a full output (1).
+constexpr int BLOCKS_INPUT_ENDED = 2;
+
+// blocks with the exit for running out of input established. The exit
+// comes back here from inside blocks, while this frame is live; nothing of
+// this frame is changed between the setjmp and the exit.
 int blocks_guarded(inflate_state *s)
 {
-    std::jmp_buf bail_out;
-    s->bail_out = &bail_out;
-    if (setjmp(bail_out) != 0)
-        return 2;
+    if (setjmp(s->bail_out) != 0)
+        return BLOCKS_INPUT_ENDED;
     return blocks(s);
 }
 
@@ -544,12 +551,11 @@ int inflate_decompress_work(const unsigned char *src, size_t src_len, unsigned c
     s.src_pos = 0;
     s.bit_buf = 0;
     s.bit_count = 0;
-    s.bail_out = nullptr;
 
     int ret = blocks_guarded(&s);
     work->decoded = s.dst_count;
-    work->input_ended = ret == 2;
-    work->consumed = ret == 2 ? src_len : 2 + static_cast<size_t>(s.src_pos);
+    work->input_ended = ret == BLOCKS_INPUT_ENDED;
+    work->consumed = ret == BLOCKS_INPUT_ENDED ? src_len : 2 + static_cast<size_t>(s.src_pos);
     if (ret > 0)
         return -1;
     // Complete, or a data error: what was decoded is the stream's content.

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/grow.h"
 #include "scan/scan.h"
 
 namespace {
@@ -36,18 +37,9 @@ void occ_build(occ_search *s)
     int32_t cap = 0;
     s->examined += s->size;
     for (int32_t p = occ_direct(s, 0, s->size); p >= 0; p = occ_direct(s, p + 1, s->size)) {
-        if (s->count == cap) {
-            if (cap > INT32_MAX / 2) {
-                occ_free(s);
-                return;
-            }
-            cap = cap == 0 ? 256 : cap * 2;
-            void *grown = std::realloc(s->pos, static_cast<size_t>(cap) * sizeof(int32_t));
-            if (!grown) {
-                occ_free(s);
-                return;
-            }
-            s->pos = static_cast<int32_t *>(grown);
+        if (!array_grow(&s->pos, s->count, &cap, 256)) {
+            occ_free(s);
+            return;
         }
         s->pos[s->count++] = p;
     }

@@ -9,9 +9,10 @@
 #include <cstring>
 
 #include "base/error.h"
+#include "base/grow.h"
 #include "doc/doc.h"
 #include "scan/scan.h"
-#include "write/write.h"
+#include "write/extract.h"
 
 namespace {
 
@@ -122,16 +123,8 @@ int ref_cache_alloc(extract_ctx *ctx)
 
 int ref_cache_push(ref_cache *c, int32_t num)
 {
-    if (c->used == c->cap) {
-        if (c->cap > INT32_MAX / 2)
-            return -1;
-        int32_t cap = c->cap == 0 ? REF_POOL_FIRST : c->cap * 2;
-        void *grown = std::realloc(c->nums, static_cast<size_t>(cap) * sizeof(int32_t));
-        if (!grown)
-            return -1;
-        c->nums = static_cast<int32_t *>(grown);
-        c->cap = cap;
-    }
+    if (!array_grow(&c->nums, c->used, &c->cap, REF_POOL_FIRST))
+        return -1;
     c->nums[c->used++] = num;
     return 0;
 }
@@ -573,4 +566,35 @@ int doc_extract_pages(const pdf_doc *doc, const int *pages, int count, const cha
     int result = extract_pages_with(&ctx, pages, count, path);
     extract_ctx_free(&ctx);
     return result;
+}
+
+// A series is a context that keeps the reference lists: the files of one
+// operation mostly copy the same shared objects (fonts, images, the
+// resources of neighbouring pages), each of which is then scanned once.
+struct page_series {
+    extract_ctx ctx;
+};
+
+page_series *series_begin(const pdf_doc *doc)
+{
+    page_series *series = static_cast<page_series *>(std::malloc(sizeof(page_series)));
+    if (!series) {
+        set_error("Out of memory");
+        return nullptr;
+    }
+    extract_ctx_init(&series->ctx, doc, 1);
+    return series;
+}
+
+int series_write(page_series *series, const int *pages, int count, const char *path)
+{
+    return extract_pages_with(&series->ctx, pages, count, path);
+}
+
+void series_end(page_series *series)
+{
+    if (!series)
+        return;
+    extract_ctx_free(&series->ctx);
+    std::free(series);
 }

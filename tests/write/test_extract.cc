@@ -16,6 +16,7 @@
 #include "doc/doc.h"
 #include "support/fixture.h"
 #include "support/pdf_check.h"
+#include "write/extract.h"
 #include "write/write.h"
 
 namespace {
@@ -420,18 +421,18 @@ TEST(ExtractPages, SharedContextWritesWhatSingleCallsWrite)
 {
     loaded in(simple_pdf(7));
     ASSERT_EQ(in.rc, 0);
-    extract_ctx ctx;
-    extract_ctx_init(&ctx, &in.doc, 1);
+    page_series *series = series_begin(&in.doc);
+    ASSERT_NE(series, nullptr);
     std::vector<std::vector<int>> lists = {{1}, {7}, {3, 4, 5}, {2, 2, 6}, {7, 1}, {4}};
     for (size_t k = 0; k < lists.size(); k++) {
         std::string name = "shared" + std::to_string(k) + ".pdf";
         std::string path = in.dir + "/" + name;
-        ASSERT_EQ(extract_pages_with(&ctx, lists[k].data(), static_cast<int>(lists[k].size()),
-                                     path.c_str()),
+        ASSERT_EQ(series_write(series, lists[k].data(), static_cast<int>(lists[k].size()),
+                               path.c_str()),
                   1);
         EXPECT_EQ(read_file(path), in.extract(lists[k], "single.pdf")) << k;
     }
-    extract_ctx_free(&ctx);
+    series_end(series);
 }
 
 #if defined(__SANITIZE_ADDRESS__)
