@@ -1,6 +1,7 @@
 # Steps of the Windows builds' tests, chosen with -DSTEP=...:
 #   build        configure BINARY_DIR from the preset PRESET of SOURCE_DIR
-#                (with GENERATOR) and build it
+#                (with GENERATOR, and GoogleTest's sources from
+#                GTEST_SOURCE_DIR when given) and build it
 #   suite        run the test suite of BINARY_DIR (under wine) with ctest
 #   same_output  burst the sample with the Windows command (under wine, in
 #                the suite's wine prefix) and with the Linux one LINUX_CLI,
@@ -19,8 +20,12 @@ function(run_shown)
 endfunction()
 
 function(step_build)
+  set(options "")
+  if(GTEST_SOURCE_DIR)
+    list(APPEND options -DROREZIDE_GTEST_SOURCE_DIR=${GTEST_SOURCE_DIR})
+  endif()
   run_shown(${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${BINARY_DIR} --preset ${PRESET}
-            -G ${GENERATOR})
+            -G ${GENERATOR} ${options})
   run_shown(${CMAKE_COMMAND} --build ${BINARY_DIR} -j 2)
 endfunction()
 
