@@ -1,6 +1,6 @@
 // The extraction writer: one new PDF 1.4 file holding a list of pages of a
 // loaded document. The objects the pages reach through indirect references
-// are copied in index order under their own numbers (generation 0), the
+// are copied in index order under their own numbers and generations, the
 // chosen pages are rewritten to hang under a new pages node, a new catalog
 // and pages node follow, then a classic cross-reference table and the
 // trailer. The whole file is assembled in memory and written with one call.
