@@ -205,14 +205,19 @@ int32_t find_dict_close(const unsigned char *buf, int32_t len, int32_t start, in
 int32_t skip_array(const unsigned char *buf, int32_t open, int32_t limit, array_rule rule)
 {
     int depth = 0;
+    int dicts = 0;  // dictionaries open inside the array
     for (int32_t i = open; i < limit;) {
         lex_step s = {LEX_BYTE, i + 1};
         if (rule == ARRAY_WALKED) {
             s = lex_next(buf, i, limit);
             if (s.kind == LEX_END)
                 return -1;
+            if (s.kind == LEX_DICT_OPEN)
+                dicts++;
+            else if (s.kind == LEX_DICT_CLOSE && dicts > 0)
+                dicts--;
         }
-        if (s.kind == LEX_BYTE) {
+        if (s.kind == LEX_BYTE && dicts == 0) {
             if (buf[i] == '[')
                 depth++;
             else if (buf[i] == ']' && --depth == 0)

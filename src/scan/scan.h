@@ -168,7 +168,8 @@ int32_t find_dict_close(const unsigned char *buf, int32_t len, int32_t start, in
 
 // How an array's end is found.
 enum array_rule {
-    ARRAY_WALKED,    // strings, hex strings, comments and dictionaries hide brackets
+    ARRAY_WALKED,    // strings, hex strings and comments hide brackets, and so
+                     // does a dictionary from its "<<" to its ">>"
     ARRAY_BRACKETS,  // every '[' and ']' counts: page dictionaries are copied by
                      // bracket count alone
 };

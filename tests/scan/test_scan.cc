@@ -217,6 +217,9 @@ TEST(SkipArray, BracketsInStringsCountOnlyByBracketRule)
     std::string s = "[(a]b) <5d> [1] %]\n]x";
     EXPECT_EQ(skip_array(u(s), 0, len(s), ARRAY_WALKED), len(s) - 1);
     EXPECT_EQ(skip_array(u(s), 0, len(s), ARRAY_BRACKETS), 4);
+    std::string dict = "[<< /A ] >> 1]";
+    EXPECT_EQ(skip_array(u(dict), 0, len(dict), ARRAY_WALKED), len(dict));
+    EXPECT_EQ(skip_array(u(dict), 0, len(dict), ARRAY_BRACKETS), 8);
     std::string open = "[1 (]";
     EXPECT_EQ(skip_array(u(open), 0, len(open), ARRAY_WALKED), -1);
 }
