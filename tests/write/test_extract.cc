@@ -253,6 +253,26 @@ TEST(ExtractPages, TheNewCatalogCarriesFormsAndLayers)
     }
 }
 
+TEST(ExtractPages, ACarriedArrayEndsOutsideTheDictionariesItHolds)
+{
+    // A bracket inside a dictionary of the array does not end it; an array
+    // whose dictionary never closes is not carried, since half of it would
+    // leave the new catalog open.
+    pdf_builder b;
+    b.obj(1, "<< /Type /Catalog /Pages 2 0 R /AcroForm [<< /A ] >> 7 0 R] "
+             "/OCProperties [<< /B (])> > 8 0 R] >>");
+    b.obj(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+    b.obj(3, "<< /Type /Page /Parent 2 0 R >>");
+    b.obj(7, "<< /Fields [] >>");
+    b.obj(8, "<< /OCGs [] >>");
+    loaded in(b.finish("/Root 1 0 R"));
+    ASSERT_EQ(in.rc, 0);
+    std::string out = in.extract({1});
+    EXPECT_EQ(object_text(out, 9),
+              "9 0 obj\n<< /Type /Catalog /Pages 10 0 R /AcroForm [<< /A ] >> 7 0 R] >>\nendobj\n");
+    EXPECT_TRUE(object_text(out, 8).empty());
+}
+
 TEST(ExtractPages, HeaderSeparatorsMayBeAnyCWhiteSpace)
 {
     pdf_builder b;
