@@ -122,7 +122,7 @@ lex_step lex_over(lex_kind kind, int32_t end, int32_t limit)
 
 }  // namespace
 
-lex_step lex_next(const unsigned char *buf, int32_t pos, int32_t limit)
+lex_step lex_construct(const unsigned char *buf, int32_t pos, int32_t limit)
 {
     switch (buf[pos]) {
     case '%':
@@ -133,13 +133,11 @@ lex_step lex_next(const unsigned char *buf, int32_t pos, int32_t limit)
         if (pos + 1 < limit && buf[pos + 1] == '<')
             return {LEX_DICT_OPEN, pos + 2};
         return lex_over(LEX_HEX_STRING, skip_hex_string(buf, pos, limit), limit);
-    case '>':
+    default:  // '>'
         if (pos + 1 >= limit)
             return {LEX_END, limit};
         if (buf[pos + 1] == '>')
             return {LEX_DICT_CLOSE, pos + 2};
-        return {LEX_BYTE, pos + 1};
-    default:
         return {LEX_BYTE, pos + 1};
     }
 }
@@ -167,8 +165,8 @@ enum walk_goal {
 // The depth walk over buf[start, limit): "<<" and ">>" of the walk count,
 // strings, hex strings and comments are stepped over. Returns the position
 // of what goal names (the ">>", or the key's '/'), or -1.
-int32_t depth_walk(const unsigned char *buf, int32_t start, int32_t limit, walk_goal goal,
-                   const char *name)
+inline int32_t depth_walk(const unsigned char *buf, int32_t start, int32_t limit,
+                          walk_goal goal, const char *name)
 {
     if (start < 0 || start >= limit)
         return -1;
@@ -241,8 +239,11 @@ int32_t int_after(const unsigned char *buf, int32_t after, int32_t space_bound, 
     return parse_int_at(buf, end, &c);
 }
 
-int32_t ref_at(const unsigned char *buf, int32_t pos, int32_t limit, const ref_rule &rule,
-               ref_parts *parts)
+namespace {
+
+// ref_at, inline for the reference scan, which tries it at every number.
+inline int32_t ref_read(const unsigned char *buf, int32_t pos, int32_t limit, const ref_rule &rule,
+                        ref_parts *parts)
 {
     int32_t cur = pos;
     parts->num = parse_int_at(buf, limit, &cur);
@@ -271,6 +272,14 @@ int32_t ref_at(const unsigned char *buf, int32_t pos, int32_t limit, const ref_r
     return p + 1;
 }
 
+}  // namespace
+
+int32_t ref_at(const unsigned char *buf, int32_t pos, int32_t limit, const ref_rule &rule,
+               ref_parts *parts)
+{
+    return ref_read(buf, pos, limit, rule, parts);
+}
+
 int find_ref(const unsigned char *text, int32_t length, int32_t *pos, int32_t *num)
 {
     for (int32_t i = *pos; i < length;) {
@@ -279,7 +288,7 @@ int find_ref(const unsigned char *text, int32_t length, int32_t *pos, int32_t *n
             break;
         if (s.kind == LEX_BYTE && is_digit(text[i])) {
             ref_parts parts;
-            int32_t after = ref_at(text, i, length, REF_SCANNED, &parts);
+            int32_t after = ref_read(text, i, length, REF_SCANNED, &parts);
             if (after >= 0) {
                 *pos = after;
                 *num = parts.num;

@@ -154,11 +154,21 @@ struct lex_step {
     int32_t next;  // where the walk goes on; the limit for LEX_END
 };
 
+// lex_next at a byte that may open a construct: '%', '(', '<' or '>'.
+lex_step lex_construct(const unsigned char *buf, int32_t pos, int32_t limit);
+
 // The walker: steps over the one construct that starts at pos (pos below
 // limit). Strings, hex strings and comments are stepped over whole, so that
 // nothing they hold counts as a delimiter. A '<', '>' or '(' as the last
 // byte before the limit ends the walk, as does any construct running to it.
-lex_step lex_next(const unsigned char *buf, int32_t pos, int32_t limit);
+// Inline, since the walks call it for every byte they pass.
+inline lex_step lex_next(const unsigned char *buf, int32_t pos, int32_t limit)
+{
+    unsigned char c = buf[pos];
+    if (c != '%' && c != '(' && c != '<' && c != '>')
+        return {LEX_BYTE, pos + 1};
+    return lex_construct(buf, pos, limit);
+}
 
 // A dictionary: the position of the ">>" matching the "<<" at start, found
 // by walking with a depth count that starts at 0 (a start inside a
