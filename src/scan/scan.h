@@ -77,7 +77,7 @@ inline bool is_not_alnum(unsigned char c)
 
 // ---- White space -----------------------------------------------------------
 
-// The three white-space sets a skip can stop at.
+// The white-space sets a skip can pass over.
 enum space_set {
     SPACE_PDF,      // is_pdf_space: every forward skip unless another is named
     SPACE_C,        // is_c_space: between the parts of an object header
