@@ -9,7 +9,7 @@
 
 #include "doc/doc.h"
 #include "scan/scan.h"
-#include "write/write.h"
+#include "write/extract.h"
 
 const char *const CARRY_KEYS[CARRY_COUNT] = {"/AcroForm", "/OCProperties"};
 

@@ -1,6 +1,8 @@
-// The extraction writer's working record. Only the writer (extract.cc) and
-// the tests that reach inside it use this; the rest of the library writes
-// through write.h: doc_extract_pages for one file, a page_series for many.
+// The writer's own parts: the extraction's working record, page dictionary
+// rewriting, the catalog's carried entries, the reference scan and the safe
+// save. Only src/write/ (and the tests that reach inside it) use this; the
+// rest of the library writes through write.h: doc_extract_pages for one
+// file, a page_series for many.
 #ifndef ROREZIDE_WRITE_EXTRACT_H
 #define ROREZIDE_WRITE_EXTRACT_H
 
@@ -8,6 +10,45 @@
 
 #include "write/buf.h"
 #include "write/write.h"
+
+struct page_entry;
+
+// Writes the page dictionary text[start, end) (from its "<<" through its
+// ">>") anew: every top-level entry but /Parent copied unchanged, then
+// /Parent naming parent_num, then the inherited media box, crop box,
+// rotation and resources the dictionary does not state itself (inherited
+// indirect resources named with resources_gen). Returns the result of the
+// last append.
+unsigned char *rebuild_page_dict(out_buf *buf, const unsigned char *text, int32_t start,
+                                 int32_t end, int32_t parent_num, const page_entry &page,
+                                 int32_t resources_gen = 0);
+
+// What an output's new catalog carries over from the input's catalog: the
+// values of /AcroForm and /OCProperties, byte for byte, when they are a
+// reference, a dictionary or an array. A null value is absent.
+enum { CARRY_ACROFORM, CARRY_OCPROPERTIES, CARRY_COUNT };
+struct catalog_carry {
+    const unsigned char *value[CARRY_COUNT];
+    int32_t len[CARRY_COUNT];
+};
+
+// The key each carried value stands under, "/AcroForm" and "/OCProperties".
+extern const char *const CARRY_KEYS[CARRY_COUNT];
+
+// Finds the carried values in the catalog the load chose (none when the
+// page tree hangs directly from the trailer's root node).
+void catalog_carry_find(const pdf_doc *doc, catalog_carry *carry);
+
+// Queues every object number N in 1..max_num referenced as "N G R" in
+// text[0, length) whose needed byte is 0: sets the byte and appends N to
+// worklist[*count]. Strings, hex strings and comments hide what they hold.
+void scan_refs(const unsigned char *text, int32_t length, int32_t max_num,
+               unsigned char *needed, int32_t *worklist, int32_t *count);
+
+// Writes the len bytes of an assembled file to path so that a failure
+// leaves whatever stood at path unchanged (see save.cc for the targets
+// written in place). 1 on success; 0 with one message set.
+int save_output(const unsigned char *data, uint64_t len, const char *path);
 
 // Positions in the output are 32-bit: a file whose objects or
 // cross-reference table would start at 2 GiB or beyond is refused.

@@ -7,7 +7,7 @@
 
 #include "doc/doc.h"
 #include "scan/scan.h"
-#include "write/write.h"
+#include "write/extract.h"
 
 namespace {
 

@@ -33,7 +33,7 @@
 #include <ctime>
 
 #include "base/error.h"
-#include "write/write.h"
+#include "write/extract.h"
 
 namespace {
 

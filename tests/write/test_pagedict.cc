@@ -4,7 +4,7 @@
 #include <string>
 
 #include "doc/doc.h"
-#include "write/write.h"
+#include "write/extract.h"
 
 namespace {
 
