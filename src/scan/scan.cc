@@ -200,22 +200,20 @@ int32_t find_dict_close(const unsigned char *buf, int32_t len, int32_t start, in
     return depth_walk(buf, start, min32(len, end), GOAL_CLOSE, nullptr);
 }
 
-int32_t skip_array(const unsigned char *buf, int32_t open, int32_t limit, array_rule rule)
+int32_t skip_array(const unsigned char *buf, int32_t open, int32_t limit)
 {
     int depth = 0;
     int dicts = 0;  // dictionaries open inside the array
     for (int32_t i = open; i < limit;) {
-        lex_step s = {LEX_BYTE, i + 1};
-        if (rule == ARRAY_WALKED) {
-            s = lex_next(buf, i, limit);
-            if (s.kind == LEX_END)
-                return -1;
-            if (s.kind == LEX_DICT_OPEN)
-                dicts++;
-            else if (s.kind == LEX_DICT_CLOSE && dicts > 0)
+        lex_step s = lex_next(buf, i, limit);
+        if (s.kind == LEX_END)
+            return -1;
+        if (s.kind == LEX_DICT_OPEN) {
+            dicts++;
+        } else if (s.kind == LEX_DICT_CLOSE) {
+            if (dicts > 0)
                 dicts--;
-        }
-        if (s.kind == LEX_BYTE && dicts == 0) {
+        } else if (s.kind == LEX_BYTE && dicts == 0) {
             if (buf[i] == '[')
                 depth++;
             else if (buf[i] == ']' && --depth == 0)

@@ -176,16 +176,9 @@ inline lex_step lex_next(const unsigned char *buf, int32_t pos, int32_t limit)
 // found). The limit is the smaller of len and end. -1 when nothing closes.
 int32_t find_dict_close(const unsigned char *buf, int32_t len, int32_t start, int32_t end);
 
-// How an array's end is found.
-enum array_rule {
-    ARRAY_WALKED,    // strings, hex strings and comments hide brackets, and so
-                     // does a dictionary from its "<<" to its ">>"
-    ARRAY_BRACKETS,  // every '[' and ']' counts: page dictionaries are copied by
-                     // bracket count alone
-};
-
-// An array: '[' through its matching ']'.
-int32_t skip_array(const unsigned char *buf, int32_t open, int32_t limit, array_rule rule);
+// An array: '[' through its matching ']'. Strings, hex strings and comments
+// hide brackets, and so does a dictionary from its "<<" to its ">>".
+int32_t skip_array(const unsigned char *buf, int32_t open, int32_t limit);
 
 // A bare token (a name's text, a number, a keyword): the first token
 // delimiter at or after pos, or end.

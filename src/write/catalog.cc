@@ -30,7 +30,7 @@ int32_t carried_value_end(const unsigned char *buf, int32_t pos, int32_t end)
         return close > 0 ? close + 2 : -1;
     }
     if (buf[pos] == '[')
-        return skip_array(buf, pos, end, ARRAY_WALKED);
+        return skip_array(buf, pos, end);
     return -1;
 }
 

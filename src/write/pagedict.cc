@@ -28,7 +28,7 @@ int32_t value_end(const unsigned char *text, int32_t pos, int32_t end)
     } else if (c == '(') {
         after = skip_literal_string(text, pos, end);
     } else if (c == '[') {
-        after = skip_array(text, pos, end, ARRAY_BRACKETS);
+        after = skip_array(text, pos, end);
     } else if (c == '/') {
         return skip_token(text, pos + 1, end);
     } else {

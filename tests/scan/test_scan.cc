@@ -212,16 +212,14 @@ TEST(RefAt, EachRuleAcceptsWhatItsReaderNeeds)
     EXPECT_EQ(pos, len(s));
 }
 
-TEST(SkipArray, BracketsInStringsCountOnlyByBracketRule)
+TEST(SkipArray, StringsCommentsAndDictionariesHideBrackets)
 {
     std::string s = "[(a]b) <5d> [1] %]\n]x";
-    EXPECT_EQ(skip_array(u(s), 0, len(s), ARRAY_WALKED), len(s) - 1);
-    EXPECT_EQ(skip_array(u(s), 0, len(s), ARRAY_BRACKETS), 4);
+    EXPECT_EQ(skip_array(u(s), 0, len(s)), len(s) - 1);
     std::string dict = "[<< /A ] >> 1]";
-    EXPECT_EQ(skip_array(u(dict), 0, len(dict), ARRAY_WALKED), len(dict));
-    EXPECT_EQ(skip_array(u(dict), 0, len(dict), ARRAY_BRACKETS), 8);
+    EXPECT_EQ(skip_array(u(dict), 0, len(dict)), len(dict));
     std::string open = "[1 (]";
-    EXPECT_EQ(skip_array(u(open), 0, len(open), ARRAY_WALKED), -1);
+    EXPECT_EQ(skip_array(u(open), 0, len(open)), -1);
 }
 
 TEST(ObjHeaderSkip, TheWhiteSpaceSetDecidesWhereTheHeaderEnds)

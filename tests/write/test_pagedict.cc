@@ -100,9 +100,9 @@ TEST(RebuildPageDict, ValueEnds)
     // whole; a sign starts a number too.
     EXPECT_EQ(rebuild("<< /A 5 0R/B -1.5/C +3 /D true>>", pe),
               "<< /A 5 0R /B -1.5 /C +3 /D true /Parent 12 0 R /MediaBox [0 0 612 792] >>");
-    // Nested arrays count brackets, strings inside them included.
+    // Nested arrays count brackets; a bracket inside a string does not.
     EXPECT_EQ(rebuild("<< /A [[1] (]) 2] /B 1 >>", pe),
-              "<< /A [[1] (] /B 1 /Parent 12 0 R /MediaBox [0 0 612 792] >>");
+              "<< /A [[1] (]) 2] /B 1 /Parent 12 0 R /MediaBox [0 0 612 792] >>");
 }
 
 TEST(RebuildPageDict, KeyWithoutValueAndLookalikeKeys)

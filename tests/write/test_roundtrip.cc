@@ -292,3 +292,34 @@ TEST(Roundtrip, FormsLayersAndGenerationsLookTheSame)
         check_all_splits(d, in);
     }
 }
+
+namespace {
+
+// Page dictionaries whose arrays hold brackets inside strings and a
+// comment: none of those brackets may end the array the page is copied
+// with.
+std::string bracketed_pdf()
+{
+    pdf_builder b;
+    b.obj(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.obj(2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 /MediaBox [0 0 200 200] >>");
+    b.obj(3, "<< /Type /Page /Parent 2 0 R /Names [(a]b) (c[d)] "
+             "/Annots [5 0 R % was ]\n 6 0 R] /Contents 7 0 R >>");
+    b.obj(4, "<< /Type /Page /Parent 2 0 R /Annots [(x]) 6 0 R] /Contents 7 0 R >>");
+    b.obj(5, "<< /Type /Annot /Subtype /Square /Rect [10 10 50 50] /C [1 0 0] /F 4 >>");
+    b.obj(6, "<< /Type /Annot /Subtype /Square /Rect [120 120 180 180] /C [0 0 1] /F 4 >>");
+    b.stream(7, "<< >>", "0 1 0 rg 60 60 40 40 re f");
+    return b.finish("/Root 1 0 R");
+}
+
+}  // namespace
+
+TEST(Roundtrip, BracketsInStringsAndCommentsDoNotEndAnArray)
+{
+    if (!have_checkers())
+        GTEST_SKIP() << "qpdf or pdftoppm missing";
+    producers_dir d;
+    std::string in = d.path("bracketed.pdf");
+    write_file(in, bracketed_pdf());
+    check_all_splits(d, in);
+}
