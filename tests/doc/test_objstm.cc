@@ -14,17 +14,24 @@ std::string objstm_object(int num, const std::string &dict_extra, const std::str
            std::to_string(stream.size()) + " >>\nstream\n" + stream + "\nendstream\nendobj\n";
 }
 
+// The catalog, page tree and two pages as one object stream's text; *first
+// receives the offset of the first object.
+std::string page_tree_stream_text(int *first)
+{
+    return objstm_body(
+        {{1, "<< /Type /Catalog /Pages 2 0 R >>"},
+         {2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 /MediaBox [0 0 300 300] >>"},
+         {3, "<< /Type /Page /Parent 2 0 R /Rotate 90 >>"},
+         {4, "<< /Type /Page /Parent 2 0 R >>"}},
+        first);
+}
+
 // A whole document whose catalog, page tree and pages live in one object
 // stream; only the page contents and the trailer are plain.
 std::string compressed_document()
 {
     int first = 0;
-    std::string content = objstm_body(
-        {{1, "<< /Type /Catalog /Pages 2 0 R >>"},
-         {2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 /MediaBox [0 0 300 300] >>"},
-         {3, "<< /Type /Page /Parent 2 0 R /Rotate 90 >>"},
-         {4, "<< /Type /Page /Parent 2 0 R >>"}},
-        &first);
+    std::string content = page_tree_stream_text(&first);
     std::string f = "%PDF-1.5\n";
     f += objstm_object(9, "/N 4 /First " + std::to_string(first), zlib_stored(content));
     f += "trailer\n<< /Root 1 0 R >>\nstartxref\n0\n%%EOF\n";
@@ -103,12 +110,7 @@ TEST(ObjectStreams, HugeCountsStayBounded)
 TEST(ObjectStreams, StreamsWithoutFilterAreReadAsTheyStand)
 {
     int first = 0;
-    std::string content = objstm_body(
-        {{1, "<< /Type /Catalog /Pages 2 0 R >>"},
-         {2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 /MediaBox [0 0 300 300] >>"},
-         {3, "<< /Type /Page /Parent 2 0 R /Rotate 90 >>"},
-         {4, "<< /Type /Page /Parent 2 0 R >>"}},
-        &first);
+    std::string content = page_tree_stream_text(&first);
     std::string f = "%PDF-1.5\n" +
                     objstm_object(9, "/N 4 /First " + std::to_string(first), content) +
                     "trailer\n<< /Root 1 0 R >>\nstartxref\n0\n%%EOF\n";
