@@ -148,6 +148,7 @@ void doc_free(pdf_doc *doc)
         std::free(doc->pages.items[i].resources_text);
     std::free(doc->pages.items);
     std::free(doc->by_num);
+    std::free(doc->tree_nodes);
     std::memset(doc, 0, sizeof *doc);
 }
 

@@ -41,6 +41,7 @@ struct objvec {
 // effective.
 struct page_entry {
     int32_t num;
+    int32_t parent_num;  // the pages node whose /Kids listed the page, or -1
     int32_t rotate;  // 0..359
     int32_t has_media_box;
     double media_box[4];
@@ -76,6 +77,11 @@ struct pdf_doc {
     // Bytes held by the objstm_bufs in all: with the file size, the measure
     // the page-tree walk's spending is bounded by.
     int64_t objstm_bytes;
+    // What each object number 0..max_num is to the page tree the load
+    // walked: NODE_PAGES for a pages node it visited, NODE_PAGE for a page of
+    // the page list, else NODE_OTHER. An object that says /Type /Page but
+    // that no /Kids lists is no page of the document. Null until the walk.
+    unsigned char *tree_nodes;
     // Index of the catalog entry chosen by the load when the page tree
     // hangs below it (not when the catalog is itself a page-tree node); -1
     // otherwise. Its /AcroForm and /OCProperties travel to every output.

@@ -76,6 +76,7 @@ const char *const NODE_NAMES[NAME_COUNT] = {"MediaBox", "CropBox", "Rotate", "Re
 
 // One pages node on the walk stack with the kids still to walk.
 struct walk_frame {
+    int32_t num;  // the pages node
     node_attrs attrs;
     int32_t *kids;
     int32_t kid_count;
@@ -90,7 +91,6 @@ struct walk_stack {
 
 struct walk_ctx {
     pdf_doc *doc;
-    unsigned char *visited;  // one flag per object number, set for pages nodes
     node_own *own;           // per index entry, or null without memory
     walk_stack stack;
     // Name searches over the file image. Objects whose "endobj" is missing
@@ -336,7 +336,7 @@ node_attrs apply_inheritance(walk_ctx *w, const node_own &o, const text_range &r
 
 // Appends the leaf page. Its entry owns a copy of whatever resources text it
 // ends up with. False when the list cannot grow.
-bool append_page(walk_ctx *w, int32_t num, const node_attrs &a)
+bool append_page(walk_ctx *w, int32_t num, int32_t parent, const node_attrs &a)
 {
     if (w->page_budget < static_cast<int64_t>(sizeof(page_entry)))
         return false;
@@ -346,6 +346,7 @@ bool append_page(walk_ctx *w, int32_t num, const node_attrs &a)
         return false;
     page_entry e{};
     e.num = num;
+    e.parent_num = parent;
     e.rotate = a.rotate;
     e.has_media_box = 1;
     if (a.has_media) {
@@ -454,7 +455,7 @@ void frame_free(walk_frame *f)
 
 // Visits one node with the attributes its parent hands down: a page is
 // appended, a pages node with kids is pushed on the stack.
-walk_result visit_node(walk_ctx *w, int32_t num, const node_attrs &in)
+walk_result visit_node(walk_ctx *w, int32_t num, int32_t parent, const node_attrs &in)
 {
     pdf_doc *doc = w->doc;
     int32_t idx = doc_find(doc, num);
@@ -470,19 +471,21 @@ walk_result visit_node(walk_ctx *w, int32_t num, const node_attrs &in)
     if (w->out_of_memory)
         return WALK_NO_MEMORY;
     if (o->kind == NODE_PAGE) {
-        if (!append_page(w, num, a)) {
+        if (!append_page(w, num, parent, a)) {
             std::free(a.owned_text);
             return WALK_NO_MEMORY;
         }
+        doc->tree_nodes[num] = NODE_PAGE;
         return WALK_OK;
     }
     // A pages node reached twice is a cycle or a node with two parents.
-    if (w->visited[num]) {
+    if (doc->tree_nodes[num] == NODE_PAGES) {
         std::free(a.owned_text);
         return WALK_FAILED;
     }
-    w->visited[num] = 1;
+    doc->tree_nodes[num] = NODE_PAGES;
     walk_frame f{};
+    f.num = num;
     f.attrs = a;
     int32_t stop = 0;
     f.kid_count = read_kids(r, o->kids_pos, kid_capacity(e), &f.kids, &stop);
@@ -508,7 +511,7 @@ walk_result walk_tree(walk_ctx *w, int32_t root)
 {
     node_attrs top{};
     top.res_num = -1;
-    walk_result result = visit_node(w, root, top);
+    walk_result result = visit_node(w, root, -1, top);
     while (result == WALK_OK && w->stack.count > 0) {
         walk_frame *f = &w->stack.items[w->stack.count - 1];
         if (f->next_kid == f->kid_count) {
@@ -520,7 +523,7 @@ walk_result walk_tree(walk_ctx *w, int32_t root)
         node_attrs in = f->attrs;
         if (in.owned_text)
             in.owned_text = nullptr;  // borrowed by the kid, owned by this frame
-        result = visit_node(w, kid, in);
+        result = visit_node(w, kid, f->num, in);
         if (result == WALK_INLINE_KID)
             result = WALK_FAILED;
     }
@@ -597,8 +600,8 @@ int pages_load_tree(pdf_doc *doc, const char *path)
     doc->catalog_idx = cat_kind != NODE_OTHER ? -1 : cat;
     walk_ctx w{};
     w.doc = doc;
-    w.visited = static_cast<unsigned char *>(std::calloc(static_cast<size_t>(doc->max_num) + 1, 1));
-    if (!w.visited) {
+    doc->tree_nodes = static_cast<unsigned char *>(std::calloc(static_cast<size_t>(doc->max_num) + 1, 1));
+    if (!doc->tree_nodes) {
         set_error("Out of memory");
         return -1;
     }
@@ -612,7 +615,6 @@ int pages_load_tree(pdf_doc *doc, const char *path)
     for (int i = 0; i < NAME_COUNT; i++)
         occ_free(&w.names[i]);
     std::free(w.own);
-    std::free(w.visited);
     if (result == WALK_NO_MEMORY) {
         set_error("Out of memory");
         return -1;

@@ -4,6 +4,7 @@
 // chosen pages are rewritten to hang under a new pages node, a new catalog
 // and pages node follow, then a classic cross-reference table and the
 // trailer. The whole file is assembled in memory and written with one call.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,19 +26,51 @@ const char XREF_FREE_ENTRY[] = "0000000000 65535 f \n";
 // First size of the reference-list pool of a cache.
 constexpr int32_t REF_POOL_FIRST = 4096;
 
-enum assembly_state { ASSEMBLY_OK = 0, ASSEMBLY_NO_MEMORY = -1, ASSEMBLY_TOO_LARGE = -2 };
+enum assembly_state {
+    ASSEMBLY_OK = 0,
+    ASSEMBLY_NO_MEMORY = -1,
+    ASSEMBLY_TOO_LARGE = -2,
+    ASSEMBLY_REFUSED = -3,  // a message is set
+};
+
+// Each copy of a repeated page takes more than this many bytes of output
+// (its header line and "endobj" alone), so more copies than this could
+// only end in ASSEMBLY_TOO_LARGE; the count is stopped there, before the
+// new numbers could pass the 32-bit range.
+constexpr int32_t COPY_LIMIT = static_cast<int32_t>(OUTPUT_POS_LIMIT / 16);
 
 int32_t min32(int32_t a, int32_t b)
 {
     return a < b ? a : b;
 }
 
-void queue_num(extract_ctx *ctx, int32_t num)
+// Notes a number a reference was found for (see need_state): each number
+// enters the worklist once, when it is first found.
+inline void note_ref(unsigned char *needed, int32_t *worklist, int32_t *count, int32_t num)
 {
-    if (num < 0 || num >= ctx->table_size || ctx->needed[num])
+    unsigned char state = needed[num];
+    if (state != NEED_NONE && state != NEED_BLOCKED)
         return;
-    ctx->needed[num] = 1;
-    ctx->worklist[ctx->wcount++] = num;
+    needed[num] = state == NEED_NONE ? NEED_QUEUED : NEED_NAMED;
+    worklist[(*count)++] = num;
+}
+
+// Queues a seed: a chosen page or its inherited indirect resources, which
+// are written even where the page tree blocks references.
+void queue_seed(extract_ctx *ctx, int32_t num)
+{
+    if (num < 0 || num >= ctx->table_size || ctx->needed[num] == NEED_QUEUED)
+        return;
+    if (ctx->needed[num] != NEED_NAMED)
+        ctx->worklist[ctx->wcount++] = num;
+    ctx->needed[num] = NEED_QUEUED;
+}
+
+// The state an object number starts every file in.
+unsigned char need_base(const pdf_doc *doc, int32_t num)
+{
+    bool tree = doc->tree_nodes && num <= doc->max_num && doc->tree_nodes[num] != NODE_OTHER;
+    return tree ? NEED_BLOCKED : NEED_NONE;
 }
 
 // ---- Working tables --------------------------------------------------------
@@ -52,30 +85,46 @@ int ctx_alloc_tables(extract_ctx *ctx)
     ctx->offsets = static_cast<int32_t *>(std::malloc(n * sizeof(int32_t)));
     ctx->chosen = static_cast<int32_t *>(std::malloc(n * sizeof(int32_t)));
     ctx->gens = static_cast<uint16_t *>(std::malloc(n * sizeof(uint16_t)));
-    if (ctx->needed && ctx->worklist && ctx->offsets && ctx->chosen && ctx->gens)
+    ctx->order = static_cast<int32_t *>(std::malloc(n * sizeof(int32_t)));
+    if (ctx->needed && ctx->worklist && ctx->offsets && ctx->chosen && ctx->gens && ctx->order) {
+        for (int32_t i = 0; i < ctx->table_size; i++) {
+            ctx->needed[i] = need_base(ctx->doc, i);
+            ctx->offsets[i] = -1;
+            ctx->chosen[i] = -1;
+        }
         return 0;
+    }
     std::free(ctx->needed);
     std::free(ctx->worklist);
     std::free(ctx->offsets);
     std::free(ctx->chosen);
     std::free(ctx->gens);
+    std::free(ctx->order);
     ctx->needed = nullptr;
     ctx->worklist = nullptr;
     ctx->offsets = nullptr;
     ctx->chosen = nullptr;
     ctx->gens = nullptr;
+    ctx->order = nullptr;
     return -1;
 }
 
+// Undoes what the previous file of the context marked: only the numbers it
+// queued (every table entry a file sets belongs to one of them, or to the
+// new catalog and pages node), so that a file costs what it writes, not
+// what the input holds.
 void ctx_reset_tables(extract_ctx *ctx)
 {
-    size_t n = static_cast<size_t>(ctx->table_size);
-    std::memset(ctx->needed, 0, n);
-    for (size_t i = 0; i < n; i++) {
-        ctx->offsets[i] = -1;
-        ctx->chosen[i] = -1;
+    for (int32_t w = 0; w < ctx->wcount; w++) {
+        int32_t num = ctx->worklist[w];
+        ctx->needed[num] = need_base(ctx->doc, num);
+        ctx->offsets[num] = -1;
+        ctx->chosen[num] = -1;
     }
+    ctx->offsets[ctx->table_size - 2] = -1;
+    ctx->offsets[ctx->table_size - 1] = -1;
     ctx->wcount = 0;
+    ctx->copies = 0;
 }
 
 // ---- Reference closure -----------------------------------------------------
@@ -168,7 +217,22 @@ void closure_visit(extract_ctx *ctx, int32_t idx)
     }
     const int32_t *nums = c->nums + c->first[idx];
     for (int32_t k = 0; k < c->count[idx]; k++)
-        queue_num(ctx, nums[k]);
+        note_ref(ctx->needed, ctx->worklist, &ctx->wcount, nums[k]);
+}
+
+// Visits a chosen page. Its dictionary is written with a new /Parent, so
+// the input's parent node that its own /Parent names is mentioned by
+// nothing the file holds: while the page is scanned, that number counts as
+// taken care of, and it is listed only if some other text names it.
+void closure_visit_page(extract_ctx *ctx, int32_t idx, const page_entry &pe)
+{
+    int32_t parent = pe.parent_num;
+    bool hide = parent >= 0 && parent <= ctx->doc->max_num && ctx->needed[parent] == NEED_BLOCKED;
+    if (hide)
+        ctx->needed[parent] = NEED_QUEUED;
+    closure_visit(ctx, idx);
+    if (hide)
+        ctx->needed[parent] = NEED_BLOCKED;
 }
 
 uint64_t copied_bytes(const pdf_doc *doc, const obj_entry &e);
@@ -186,14 +250,19 @@ bool closure_run(extract_ctx *ctx)
         ctx->refs.off = 1;
     uint64_t copied = PDF_HEADER_LEN;
     for (int32_t w = 0; w < ctx->wcount; w++) {
+        if (ctx->needed[ctx->worklist[w]] != NEED_QUEUED)
+            continue;
         int32_t idx = doc_find(ctx->doc, ctx->worklist[w]);
         if (idx < 0)
             continue;
-        if (ctx->chosen[ctx->worklist[w]] < 0) {
-            copied += copied_bytes(ctx->doc, ctx->doc->objs.items[idx]);
-            if (copied >= ctx->pos_limit)
-                return false;
+        int32_t page = ctx->chosen[ctx->worklist[w]];
+        if (page >= 0) {
+            closure_visit_page(ctx, idx, ctx->doc->pages.items[page]);
+            continue;
         }
+        copied += copied_bytes(ctx->doc, ctx->doc->objs.items[idx]);
+        if (copied >= ctx->pos_limit)
+            return false;
         closure_visit(ctx, idx);
     }
     return true;
@@ -202,23 +271,42 @@ bool closure_run(extract_ctx *ctx)
 // Checks the page numbers in list order and queues each chosen page, its
 // indirect resources and what its inherited inline resources reference
 // (that text is written into the page's dictionary, so its references must
-// reach the file too). Returns 0, or -1 with the message set.
+// reach the file too). The first occurrence of a page object in the list
+// is written under its own number; every later one becomes a copy of it
+// numbered after the new pages node, since viewers refuse a page tree that
+// names one page object twice. Returns 0, or -1 with the message set.
 int seed_pages(extract_ctx *ctx, const int *pages, int count)
 {
     const pdf_doc *doc = ctx->doc;
     int32_t page_count = doc->pages.count;
+    if (count > ctx->kids_cap) {
+        std::free(ctx->kids);
+        ctx->kids = static_cast<int32_t *>(std::malloc(static_cast<size_t>(count) * sizeof(int32_t)));
+        ctx->kids_cap = ctx->kids ? count : 0;
+        if (!ctx->kids)
+            return ASSEMBLY_NO_MEMORY;
+    }
     for (int k = 0; k < count; k++) {
         int p = pages[k];
         if (p < 1 || p > page_count) {
             set_error("Page index %d out of range (1..%d)", p, page_count);
-            return -1;
+            return ASSEMBLY_REFUSED;
         }
         const page_entry &pe = doc->pages.items[p - 1];
-        if (pe.num >= 0 && pe.num < ctx->table_size && ctx->chosen[pe.num] < 0)
+        if (ctx->chosen[pe.num] < 0) {
             ctx->chosen[pe.num] = p - 1;
-        queue_num(ctx, pe.num);
+            ctx->kids[k] = pe.num;
+        } else {
+            if (ctx->copies == COPY_LIMIT)
+                return ASSEMBLY_TOO_LARGE;
+            if (!array_grow(&ctx->copy_offsets, ctx->copies, &ctx->copy_cap, 64))
+                return ASSEMBLY_NO_MEMORY;
+            ctx->copy_offsets[ctx->copies] = -1;
+            ctx->kids[k] = ctx->table_size + ctx->copies++;
+        }
+        queue_seed(ctx, pe.num);
         if (pe.has_resources && pe.resources_num >= 1 && pe.resources_num <= doc->max_num)
-            queue_num(ctx, pe.resources_num);
+            queue_seed(ctx, pe.resources_num);
         if (pe.has_resources && pe.resources_text && pe.resources_len > 0)
             scan_refs(reinterpret_cast<const unsigned char *>(pe.resources_text),
                       pe.resources_len, doc->max_num, ctx->needed, ctx->worklist,
@@ -229,7 +317,7 @@ int seed_pages(extract_ctx *ctx, const int *pages, int count)
         if (ctx->carry.value[k])
             scan_refs(ctx->carry.value[k], ctx->carry.len[k], doc->max_num, ctx->needed,
                       ctx->worklist, &ctx->wcount);
-    return 0;
+    return ASSEMBLY_OK;
 }
 
 // ---- Assembly --------------------------------------------------------------
@@ -353,13 +441,27 @@ int mark_object(extract_ctx *ctx, int32_t num)
     return state;
 }
 
+// The entries of the queued numbers, in index order: a file costs what it
+// writes, however many objects the input holds.
+void order_entries(extract_ctx *ctx)
+{
+    ctx->order_count = 0;
+    for (int32_t w = 0; w < ctx->wcount; w++) {
+        if (ctx->needed[ctx->worklist[w]] != NEED_QUEUED)
+            continue;
+        int32_t idx = doc_find(ctx->doc, ctx->worklist[w]);
+        if (idx >= 0)
+            ctx->order[ctx->order_count++] = idx;
+    }
+    std::sort(ctx->order, ctx->order + ctx->order_count);
+}
+
 int write_objects(extract_ctx *ctx)
 {
     const pdf_doc *doc = ctx->doc;
-    for (int32_t i = 0; i < doc->objs.count; i++) {
-        const obj_entry &e = doc->objs.items[i];
-        if (e.num < 0 || e.num > doc->max_num || !ctx->needed[e.num])
-            continue;
+    order_entries(ctx);
+    for (int32_t k = 0; k < ctx->order_count; k++) {
+        const obj_entry &e = doc->objs.items[ctx->order[k]];
         int state = mark_object(ctx, e.num);
         if (state != ASSEMBLY_OK)
             return state;
@@ -380,7 +482,7 @@ int write_objects(extract_ctx *ctx)
     return ASSEMBLY_OK;
 }
 
-int write_catalog_and_pages(extract_ctx *ctx, const int *pages, int count)
+int write_catalog_and_pages(extract_ctx *ctx, int count)
 {
     const pdf_doc *doc = ctx->doc;
     out_buf *out = &ctx->out;
@@ -413,13 +515,36 @@ int write_catalog_and_pages(extract_ctx *ctx, const int *pages, int count)
     for (int k = 0; k < count; k++) {
         if (k > 0)
             out_text(out, " ");
-        int32_t num = doc->pages.items[pages[k] - 1].num;
+        int32_t num = ctx->kids[k];
         buf_int(out, num);
         out_text(out, " ");
-        buf_int(out, doc_written_gen(doc, num));
+        buf_int(out, num <= doc->max_num ? doc_written_gen(doc, num) : 0);
         out_text(out, " R");
     }
     out_text(out, "] >>\nendobj\n");
+    return ASSEMBLY_OK;
+}
+
+// The copies of repeated pages, in list order after the new pages node:
+// each is the page's first occurrence written again under its new number.
+int write_page_copies(extract_ctx *ctx, const int *pages, int count)
+{
+    const pdf_doc *doc = ctx->doc;
+    out_buf *out = &ctx->out;
+    for (int k = 0; k < count; k++) {
+        int32_t num = ctx->kids[k];
+        if (num < ctx->table_size)
+            continue;
+        int state = assembly_check(ctx);
+        if (state != ASSEMBLY_OK)
+            return state;
+        ctx->copy_offsets[num - ctx->table_size] = static_cast<int32_t>(out->len);
+        buf_int(out, num);
+        out_text(out, " 0 obj\n");
+        int32_t page_num = doc->pages.items[pages[k] - 1].num;
+        const obj_entry &e = doc->objs.items[doc_find(doc, page_num)];
+        write_chosen_page(ctx, e, doc->pages.items[ctx->chosen[page_num]]);
+    }
     return ASSEMBLY_OK;
 }
 
@@ -442,6 +567,78 @@ void format_xref_entry(char line[XREF_ENTRY_LEN], int32_t pos, uint16_t gen)
     std::memcpy(line + 16, " n \n", 4);
 }
 
+// The numbers the cross-reference table lists after the free head, in
+// ctx->order ascending: every input number the file names or writes (the
+// objects written in use, the others free; object 0, should the input name
+// one, is left to the head), the new catalog and pages node, then the
+// copies.
+void order_listed(extract_ctx *ctx)
+{
+    const pdf_doc *doc = ctx->doc;
+    int32_t n = 0;
+    for (int32_t w = 0; w < ctx->wcount; w++)
+        if (ctx->worklist[w] > 0)
+            ctx->order[n++] = ctx->worklist[w];
+    std::sort(ctx->order, ctx->order + n);
+    ctx->order[n++] = doc->max_num + 1;
+    ctx->order[n++] = doc->max_num + 2;
+    ctx->order_count = n;
+}
+
+// The k-th listed number: ctx->order holds the first ones, the copies
+// follow from table_size on.
+int32_t listed_num(const extract_ctx *ctx, int32_t k)
+{
+    return k < ctx->order_count ? ctx->order[k] : ctx->table_size + (k - ctx->order_count);
+}
+
+void write_xref_entry(extract_ctx *ctx, int32_t num)
+{
+    char line[32];
+    if (num >= ctx->table_size)
+        format_xref_entry(line, ctx->copy_offsets[num - ctx->table_size], 0);
+    else if (ctx->offsets[num] >= 0)
+        format_xref_entry(line, ctx->offsets[num], num <= ctx->doc->max_num ? ctx->gens[num] : 0);
+    else
+        std::memcpy(line, XREF_FREE_ENTRY, XREF_ENTRY_LEN);
+    buf_bytes(&ctx->out, line, XREF_ENTRY_LEN);
+}
+
+// The cross-reference table lists the free head, the objects written and
+// the numbers written text names without their object, one subsection per
+// run of consecutive numbers: numbers the file never mentions are not
+// listed, so a page of a large document does not carry a table the size
+// of the document's.
+void write_xref(extract_ctx *ctx)
+{
+    out_buf *out = &ctx->out;
+    order_listed(ctx);
+    int32_t listed = ctx->order_count + ctx->copies;
+    out_text(out, "xref\n");
+    // The run holding the head: 0 and the numbers that follow it directly.
+    int32_t k = 0;
+    while (k < listed && listed_num(ctx, k) == k + 1)
+        k++;
+    out_text(out, "0 ");
+    buf_int(out, k + 1);
+    out_text(out, "\n");
+    out_text(out, XREF_FREE_ENTRY);
+    for (int32_t i = 0; i < k; i++)
+        write_xref_entry(ctx, listed_num(ctx, i));
+    while (k < listed) {
+        int32_t end = k + 1;
+        while (end < listed && listed_num(ctx, end) == listed_num(ctx, end - 1) + 1)
+            end++;
+        buf_int(out, listed_num(ctx, k));
+        out_text(out, " ");
+        buf_int(out, end - k);
+        out_text(out, "\n");
+        for (int32_t i = k; i < end; i++)
+            write_xref_entry(ctx, listed_num(ctx, i));
+        k = end;
+    }
+}
+
 int write_xref_and_trailer(extract_ctx *ctx)
 {
     out_buf *out = &ctx->out;
@@ -449,20 +646,8 @@ int write_xref_and_trailer(extract_ctx *ctx)
     if (state != ASSEMBLY_OK)
         return state;
     int32_t xref = static_cast<int32_t>(out->len);
-    int32_t size = ctx->table_size;
-    out_text(out, "xref\n0 ");
-    buf_int(out, size);
-    out_text(out, "\n");
-    out_text(out, XREF_FREE_ENTRY);
-    char line[32];
-    for (int32_t i = 1; i < size; i++) {
-        if (ctx->offsets[i] >= 0) {
-            format_xref_entry(line, ctx->offsets[i], i <= ctx->doc->max_num ? ctx->gens[i] : 0);
-            buf_bytes(out, line, XREF_ENTRY_LEN);
-        } else {
-            buf_bytes(out, XREF_FREE_ENTRY, XREF_ENTRY_LEN);
-        }
-    }
+    int32_t size = ctx->table_size + ctx->copies;
+    write_xref(ctx);
     out_text(out, "trailer\n<< /Size ");
     buf_int(out, size);
     out_text(out, " /Root ");
@@ -485,7 +670,9 @@ int assemble(extract_ctx *ctx, const int *pages, int count)
     buf_bytes(out, PDF_HEADER, PDF_HEADER_LEN);
     int state = write_objects(ctx);
     if (state == ASSEMBLY_OK)
-        state = write_catalog_and_pages(ctx, pages, count);
+        state = write_catalog_and_pages(ctx, count);
+    if (state == ASSEMBLY_OK)
+        state = write_page_copies(ctx, pages, count);
     if (state == ASSEMBLY_OK)
         state = write_xref_and_trailer(ctx);
     return state;
@@ -498,12 +685,9 @@ void scan_refs(const unsigned char *text, int32_t length, int32_t max_num,
 {
     int32_t pos = 0;
     int32_t num;
-    while (find_ref(text, length, &pos, &num)) {
-        if (num < 1 || num > max_num || needed[num])
-            continue;
-        needed[num] = 1;
-        worklist[(*count)++] = num;
-    }
+    while (find_ref(text, length, &pos, &num))
+        if (num >= 1 && num <= max_num)
+            note_ref(needed, worklist, count, num);
 }
 
 void extract_ctx_init(extract_ctx *ctx, const pdf_doc *doc, int use_cache)
@@ -531,9 +715,11 @@ int extract_pages_with(extract_ctx *ctx, const int *pages, int count, const char
         return 0;
     }
     ctx_reset_tables(ctx);
-    if (seed_pages(ctx, pages, count) < 0)
+    int state = seed_pages(ctx, pages, count);
+    if (state == ASSEMBLY_OK)
+        state = closure_run(ctx) ? assemble(ctx, pages, count) : ASSEMBLY_TOO_LARGE;
+    if (state == ASSEMBLY_REFUSED)
         return 0;
-    int state = closure_run(ctx) ? assemble(ctx, pages, count) : ASSEMBLY_TOO_LARGE;
     if (state == ASSEMBLY_NO_MEMORY) {
         set_error("Out of memory");
         return 0;
@@ -552,6 +738,9 @@ void extract_ctx_free(extract_ctx *ctx)
     std::free(ctx->offsets);
     std::free(ctx->chosen);
     std::free(ctx->gens);
+    std::free(ctx->order);
+    std::free(ctx->kids);
+    std::free(ctx->copy_offsets);
     std::free(ctx->refs.first);
     std::free(ctx->refs.count);
     std::free(ctx->refs.nums);

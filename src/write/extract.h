@@ -39,8 +39,25 @@ extern const char *const CARRY_KEYS[CARRY_COUNT];
 // page tree hangs directly from the trailer's root node).
 void catalog_carry_find(const pdf_doc *doc, catalog_carry *carry);
 
-// Queues every object number N in 1..max_num referenced as "N G R" in
-// text[0, length) whose needed byte is 0: sets the byte and appends N to
+// What the needed map holds for an object number. A pages node of the
+// input, or a page of its page list, starts out blocked: references found
+// in copied text never lead into the input's page tree, so an output holds
+// its own pages and what they use, not the whole document. A blocked
+// number that written text names becomes NEED_NAMED: it is never written,
+// but the cross-reference table lists it as free, so that readers take the
+// reference (a link's /Dest, an annotation's /P) for null without
+// searching for it. The chosen pages are queued as seeds whatever their
+// state.
+enum need_state : unsigned char {
+    NEED_NONE = 0,
+    NEED_QUEUED = 1,
+    NEED_BLOCKED = 2,
+    NEED_NAMED = 3,
+};
+
+// Notes every object number N in 1..max_num referenced as "N G R" in
+// text[0, length): one in state NEED_NONE becomes NEED_QUEUED and one in
+// NEED_BLOCKED becomes NEED_NAMED, and either is appended to
 // worklist[*count]. Strings, hex strings and comments hide what they hold.
 void scan_refs(const unsigned char *text, int32_t length, int32_t max_num,
                unsigned char *needed, int32_t *worklist, int32_t *count);
@@ -74,13 +91,24 @@ struct ref_cache {
 struct extract_ctx {
     const pdf_doc *doc;
     int32_t table_size;     // max_num + 3
-    unsigned char *needed;  // 1 once the number is queued
+    unsigned char *needed;  // a need_state per object number
     int32_t *worklist;
     int32_t wcount;
     int32_t *offsets;  // output position of each written object, or -1
     uint16_t *gens;    // generation each written object's header states
     int32_t *chosen;   // per chosen page object: index in doc->pages of the entry
                        // it is written with (the first listed), else -1
+    // The entries to write, in index order; then the numbers the
+    // cross-reference table lists, ascending.
+    int32_t *order;
+    int32_t order_count;
+    // Per entry of the page list: the object number /Kids names it by, its
+    // own for the first occurrence of a page object, a new one for a copy.
+    int32_t *kids;
+    int32_t kids_cap;
+    int32_t copies;         // page copies in the current file
+    int32_t *copy_offsets;  // output position of each copy
+    int32_t copy_cap;
     int32_t use_cache;
     ref_cache refs;
     out_buf out;

@@ -32,7 +32,7 @@ std::vector<int> kids_of(const std::string &path)
 {
     std::string pdf = read_file(path);
     EXPECT_EQ(check_layout(pdf), "") << path;
-    return new_kids(pdf);
+    return page_kids(pdf);
 }
 
 bool is_dir(const std::string &path)

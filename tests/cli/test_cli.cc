@@ -54,7 +54,7 @@ std::vector<int> simple_pages_of(const std::string &path)
     std::string pdf = read_file(path);
     EXPECT_EQ(check_layout(pdf), "") << path;
     std::vector<int> pages;
-    for (int num : new_kids(pdf))
+    for (int num : page_kids(pdf))
         pages.push_back(num - 2);
     return pages;
 }

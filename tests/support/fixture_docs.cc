@@ -175,6 +175,34 @@ std::string xref_stream_pdf()
     return f;
 }
 
+std::string shared_and_own_pdf(bool indirect_resources)
+{
+    std::string fonts = "<< /Font << /F1 10 0 R >> >>";
+    pdf_builder b;
+    b.obj(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    b.obj(2, "<< /Type /Pages /Kids [3 0 R 4 0 R] /Count 3 /MediaBox [0 0 300 300] /Resources " +
+                 (indirect_resources ? std::string("14 0 R") : fonts) + " >>");
+    b.obj(3, "<< /Type /Pages /Parent 2 0 R /Kids [5 0 R 6 0 R] /Count 2 "
+             "/MediaBox [0 0 200 250] >>");
+    b.obj(4, "<< /Type /Page /Parent 2 0 R /Contents 9 0 R /Resources 12 0 R /Annots [13 0 R] >>");
+    b.obj(5, "<< /Type /Page /Parent 3 0 R /Contents 7 0 R /Annots [15 0 R] >>");
+    b.obj(6, "<< /Type /Page /Parent 3 0 R /Contents 8 0 R >>");
+    b.stream(7, "<< >>", "BT /F1 40 Tf 20 150 Td (One) Tj ET 0 0 1 rg 20 20 60 60 re f");
+    b.stream(8, "<< >>", "BT /F1 40 Tf 20 150 Td (Two) Tj ET 0 1 0 rg 100 20 60 60 re f");
+    b.stream(9, "<< >>", "BT /F1 40 Tf 20 200 Td (Three) Tj ET q 120 0 0 120 40 40 cm /Im1 Do Q");
+    b.obj(10, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>");
+    b.stream(11, "<< /Type /XObject /Subtype /Image /Width 2 /Height 2 /ColorSpace /DeviceRGB "
+                 "/BitsPerComponent 8 >>",
+             std::string("\xff\x00\x00\x00\xff\x00\x00\x00\xff\xff\xff\x00", 12));
+    b.obj(12, "<< /Font << /F1 10 0 R >> /XObject << /Im1 11 0 R >> >>");
+    b.obj(13, "<< /Type /Annot /Subtype /Link /Rect [20 190 200 240] /Border [0 0 0] "
+              "/Dest [5 0 R /Fit] /P 4 0 R >>");
+    b.obj(14, fonts);
+    b.obj(15, "<< /Type /Annot /Subtype /Square /Rect [120 120 180 180] /C [1 0 0] /F 4 "
+              "/P 6 0 R >>");
+    return b.finish("/Root 1 0 R");
+}
+
 std::vector<std::pair<std::string, std::string>> fixture_documents()
 {
     return {

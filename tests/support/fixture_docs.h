@@ -27,6 +27,15 @@ std::string incremental_pdf();
 // (/Type /XRef, no classic trailer), the layout of newer producers.
 std::string xref_stream_pdf();
 
+// Three pages under a two-level tree, whose objects are partly shared and
+// partly their own: pages 1 and 2 (objects 5 and 6, under pages node 3)
+// inherit /MediaBox from node 3 and /Resources from the root node 2, inline
+// or, with indirect_resources, as object 14; they share the font 10 with
+// page 3 (object 4, under the root), whose own resources 12 bring an image
+// 11 used by no other page. Page 3 has a link (13) to page 1 whose /P names
+// page 3, and page 1 a note (15) whose /P names page 2.
+std::string shared_and_own_pdf(bool indirect_resources);
+
 // Every fixture above plus simple_pdf of 1, 3 and 12 pages, with a short
 // name for messages and file names.
 std::vector<std::pair<std::string, std::string>> fixture_documents();

@@ -1,5 +1,6 @@
 #include "support/pdf_check.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,6 +23,26 @@ bool all_digits(const std::string &s)
 
 }  // namespace
 
+namespace {
+
+// Reads "first count\n" at *p; false when the line is not that.
+bool read_subsection_head(const std::string &pdf, size_t *p, int *first, int *count)
+{
+    size_t sp = pdf.find(' ', *p);
+    size_t eol = pdf.find('\n', *p);
+    if (sp == std::string::npos || eol == std::string::npos || sp > eol)
+        return false;
+    std::string a = pdf.substr(*p, sp - *p), b = pdf.substr(sp + 1, eol - sp - 1);
+    if (!all_digits(a) || !all_digits(b))
+        return false;
+    *first = std::atoi(a.c_str());
+    *count = std::atoi(b.c_str());
+    *p = eol + 1;
+    return true;
+}
+
+}  // namespace
+
 std::string check_layout(const std::string &pdf)
 {
     if (pdf.compare(0, 15, HEADER) != 0)
@@ -36,40 +57,47 @@ std::string check_layout(const std::string &pdf)
     size_t x = std::strtoul(xs.c_str(), nullptr, 10);
     if (x >= pdf.size() || pdf.compare(x, 7, "xref\n0 ") != 0)
         return "startxref does not point at xref";
-    size_t p = x + 7;
-    size_t eol = pdf.find('\n', p);
-    std::string ss = pdf.substr(p, eol - p);
-    if (!all_digits(ss))
-        return "xref size";
-    int size = std::atoi(ss.c_str());
-    p = eol + 1;
-    if (p + 20 * static_cast<size_t>(size) > pdf.size())
-        return "xref table cut short";
-    if (pdf.compare(p, 20, "0000000000 65535 f \n") != 0)
-        return "free head";
-    for (int i = 1; i < size; i++) {
-        std::string e = pdf.substr(p + 20 * static_cast<size_t>(i), 20);
-        if (e == "0000000000 65535 f \n")
-            continue;
-        if (e.size() != 20 || e[10] != ' ' || e.compare(16, 4, " n \n") != 0 ||
-            !all_digits(e.substr(0, 10)) || !all_digits(e.substr(11, 5)))
-            return "entry " + std::to_string(i) + " malformed";
-        size_t off = std::strtoul(e.substr(0, 10).c_str(), nullptr, 10);
-        int gen = std::atoi(e.substr(11, 5).c_str());
-        std::string head = std::to_string(i) + " " + std::to_string(gen) + " obj\n";
-        if (off >= pdf.size() || pdf.compare(off, head.size(), head) != 0 ||
-            (off > 0 && pdf[off - 1] != '\n'))
-            return "entry " + std::to_string(i) + " does not point at its header";
+    size_t p = x + 5;
+    std::vector<int> in_use, listed_free;
+    int next = 0;  // lowest number the next subsection may start at
+    while (pdf.compare(p, 8, "trailer\n") != 0) {
+        int first = 0, count = 0;
+        if (!read_subsection_head(pdf, &p, &first, &count) || count < 1 || first < next)
+            return "xref subsection at " + std::to_string(p);
+        if (p + 20 * static_cast<size_t>(count) > pdf.size())
+            return "xref table cut short";
+        for (int i = first; i < first + count; i++, p += 20) {
+            std::string e = pdf.substr(p, 20);
+            if (i == 0 && e != "0000000000 65535 f \n")
+                return "free head";
+            if (e == "0000000000 65535 f \n") {
+                listed_free.push_back(i);
+                continue;
+            }
+            if (e.size() != 20 || e[10] != ' ' || e.compare(16, 4, " n \n") != 0 ||
+                !all_digits(e.substr(0, 10)) || !all_digits(e.substr(11, 5)))
+                return "entry " + std::to_string(i) + " malformed";
+            size_t off = std::strtoul(e.substr(0, 10).c_str(), nullptr, 10);
+            int gen = std::atoi(e.substr(11, 5).c_str());
+            std::string head = std::to_string(i) + " " + std::to_string(gen) + " obj\n";
+            if (off >= pdf.size() || pdf.compare(off, head.size(), head) != 0 ||
+                (off > 0 && pdf[off - 1] != '\n'))
+                return "entry " + std::to_string(i) + " does not point at its header";
+            in_use.push_back(i);
+        }
+        next = first + count + 1;  // runs are maximal: a gap lies between them
     }
-    p += 20 * static_cast<size_t>(size);
+    if (in_use.size() < 2)
+        return "catalog or pages node missing";
+    int size = std::max(in_use.back(), listed_free.back()) + 1;
+    size_t root_at = pdf.find("/Root ", p);
+    int root = root_at == std::string::npos ? -1 : std::atoi(pdf.c_str() + root_at + 6);
     std::string trailer = "trailer\n<< /Size " + std::to_string(size) + " /Root " +
-                          std::to_string(size - 2) + " 0 R >>\nstartxref\n" + xs + "\n%%EOF\n";
+                          std::to_string(root) + " 0 R >>\nstartxref\n" + xs + "\n%%EOF\n";
     if (pdf.compare(p, std::string::npos, trailer) != 0)
         return "trailer";
-    if (pdf.substr(x + 7 + ss.size() + 1 + 20 * static_cast<size_t>(size - 2), 20) ==
-            "0000000000 65535 f \n" ||
-        pdf.substr(x + 7 + ss.size() + 1 + 20 * static_cast<size_t>(size - 1), 20) ==
-            "0000000000 65535 f \n")
+    if (std::count(in_use.begin(), in_use.end(), root) == 0 ||
+        std::count(in_use.begin(), in_use.end(), root + 1) == 0)
         return "catalog or pages node missing";
     return "";
 }
@@ -138,6 +166,27 @@ std::vector<int> new_kids(const std::string &pdf)
     return kids;
 }
 
+std::vector<int> page_kids(const std::string &pdf)
+{
+    std::vector<int> kids = new_kids(pdf);
+    size_t root_at = pdf.rfind("/Root ");
+    int pages_node = root_at == std::string::npos ? -1 : std::atoi(pdf.c_str() + root_at + 6) + 1;
+    auto body = [&](int num) {
+        std::string text = object_text(pdf, num);
+        return text.substr(text.find('\n') + 1);
+    };
+    for (size_t i = 0; i < kids.size(); i++) {
+        if (kids[i] <= pages_node)
+            continue;
+        for (size_t j = 0; j < i; j++)
+            if (kids[j] <= pages_node && body(kids[j]) == body(kids[i])) {
+                kids[i] = kids[j];
+                break;
+            }
+    }
+    return kids;
+}
+
 std::string render_page(const std::string &pdf_path, int page)
 {
     std::string base = pdf_path + ".render" + std::to_string(page);
@@ -148,5 +197,19 @@ std::string render_page(const std::string &pdf_path, int page)
         return "";
     std::string img = read_file(base + ".ppm");
     std::remove((base + ".ppm").c_str());
+    return img;
+}
+
+std::string render_page_gs(const std::string &pdf_path, int page)
+{
+    std::string image = pdf_path + ".gs" + std::to_string(page) + ".png";
+    std::string said;
+    std::string cmd = "gs -q -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pnggray -r36 -dFirstPage=" +
+                      std::to_string(page) + " -dLastPage=" + std::to_string(page) +
+                      " -sOutputFile='" + image + "' '" + pdf_path + "' 2>&1";
+    if (run_command(cmd, &said) != 0 || !said.empty())
+        return "";
+    std::string img = read_file(image);
+    std::remove(image.c_str());
     return img;
 }
