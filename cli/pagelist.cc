@@ -27,28 +27,30 @@ bool digits_value(const std::string &text, size_t start, long long *value)
     return true;
 }
 
-// One end of an item: digits or the letter z.
-bool bound_parse(const std::string &text, page_bound *bound, std::string *error)
+// A bound as the user may have typed it.
+std::string bound_text(const page_bound &b)
 {
-    if (text.empty()) {
-        *error = "a range needs a page on both sides of '-'";
-        return false;
-    }
-    if (text == "z") {
-        *bound = {0, true};
+    if (!b.from_end)
+        return std::to_string(b.number);
+    return b.number == 1 ? "z" : "r" + std::to_string(b.number);
+}
+
+// ":odd" or ":even" at the end of an item; the item without it in *body.
+bool parity_parse(const std::string &item, std::string *body, page_parity *parity,
+                  std::string *error)
+{
+    size_t colon = item.find(':');
+    *body = item.substr(0, colon);
+    *parity = parity_all;
+    if (colon == std::string::npos)
+        return true;
+    std::string suffix = item.substr(colon + 1);
+    if (suffix == "odd" || suffix == "even") {
+        *parity = suffix == "odd" ? parity_odd : parity_even;
         return true;
     }
-    long long v = 0;
-    if (!digits_value(text, 0, &v)) {
-        *error = "'" + text + "' is not a page number";
-        return false;
-    }
-    if (v > INT_MAX) {
-        *error = "page number '" + text + "' is too large";
-        return false;
-    }
-    *bound = {static_cast<int>(v), false};
-    return true;
+    *error = "'" + item + "' ends in '" + item.substr(colon) + "', not ':odd' or ':even'";
+    return false;
 }
 
 bool span_parse(const std::string &item, page_span *span, std::string *error)
@@ -57,24 +59,35 @@ bool span_parse(const std::string &item, page_span *span, std::string *error)
         *error = "empty item";
         return false;
     }
-    size_t dash = item.find('-');
+    std::string body;
+    if (!parity_parse(item, &body, &span->parity, error))
+        return false;
+    size_t dash = body.find('-');
     if (dash == std::string::npos) {
-        if (!bound_parse(item, &span->from, error))
+        if (span->parity != parity_all) {
+            *error = "':odd' and ':even' follow a range, not the single page '" + body + "'";
+            return false;
+        }
+        if (!page_bound_parse(body, &span->from, error))
             return false;
         span->to = span->from;
         return true;
     }
-    if (item.find('-', dash + 1) != std::string::npos) {
-        *error = "'" + item + "' has more than one '-'";
+    if (body.find('-', dash + 1) != std::string::npos) {
+        *error = "'" + body + "' has more than one '-'";
         return false;
     }
-    return bound_parse(item.substr(0, dash), &span->from, error) &&
-           bound_parse(item.substr(dash + 1), &span->to, error);
+    return page_bound_parse(body.substr(0, dash), &span->from, error) &&
+           page_bound_parse(body.substr(dash + 1), &span->to, error);
 }
 
-int bound_value(const page_bound &b, int last_page)
+// The number of pages a span expands to.
+long long span_size(long long from, long long to, page_parity parity)
 {
-    return b.last_page ? last_page : b.number;
+    long long n = (from <= to ? to - from : from - to) + 1;
+    if (parity == parity_all)
+        return n;
+    return parity == parity_odd ? (n + 1) / 2 : n / 2;
 }
 
 }  // namespace
@@ -92,6 +105,35 @@ bool arg_to_int(const std::string &text, int *value)
         return false;
     *value = static_cast<int>(v);
     return true;
+}
+
+bool page_bound_parse(const std::string &text, page_bound *bound, std::string *error)
+{
+    if (text.empty()) {
+        *error = "a range needs a page on both sides of '-'";
+        return false;
+    }
+    if (text == "z") {
+        *bound = {1, true};
+        return true;
+    }
+    bool from_end = text[0] == 'r';
+    long long v = 0;
+    if (!digits_value(text, from_end ? 1 : 0, &v)) {
+        *error = "'" + text + "' is not a page number";
+        return false;
+    }
+    if (v > INT_MAX) {
+        *error = "page number '" + text + "' is too large";
+        return false;
+    }
+    *bound = {static_cast<int>(v), from_end};
+    return true;
+}
+
+long long page_bound_value(const page_bound &bound, int page_count)
+{
+    return bound.from_end ? static_cast<long long>(page_count) + 1 - bound.number : bound.number;
 }
 
 bool pagelist_parse(const std::string &text, std::vector<page_span> *spans,
@@ -117,23 +159,37 @@ bool pagelist_parse(const std::string &text, std::vector<page_span> *spans,
     }
 }
 
-bool pagelist_uses_last_page(const std::vector<page_span> &spans)
+bool pagelist_counts_from_end(const std::vector<page_span> &spans)
 {
     for (const page_span &s : spans)
-        if (s.from.last_page || s.to.last_page)
+        if (s.from.from_end || s.to.from_end)
             return true;
     return false;
 }
 
-bool pagelist_expand(const std::vector<page_span> &spans, int last_page,
+bool pagelist_find_outside(const std::vector<page_span> &spans, int page_count,
+                           std::string *page)
+{
+    for (const page_span &s : spans) {
+        for (const page_bound &b : {s.from, s.to}) {
+            long long v = page_bound_value(b, page_count);
+            if (v < 1 || v > page_count) {
+                *page = bound_text(b);
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+bool pagelist_expand(const std::vector<page_span> &spans, int page_count,
                      std::vector<int> *pages, std::string *error)
 {
     pages->clear();
     long long total = 0;
     for (const page_span &s : spans) {
-        long long from = bound_value(s.from, last_page);
-        long long to = bound_value(s.to, last_page);
-        total += (from <= to ? to - from : from - to) + 1;
+        total += span_size(page_bound_value(s.from, page_count), page_bound_value(s.to, page_count),
+                           s.parity);
         if (total > pagelist_max_pages) {
             *error = "the list holds more than " + std::to_string(pagelist_max_pages) + " pages";
             return false;
@@ -141,14 +197,13 @@ bool pagelist_expand(const std::vector<page_span> &spans, int last_page,
     }
     pages->reserve(static_cast<size_t>(total));
     for (const page_span &s : spans) {
-        long long from = bound_value(s.from, last_page);
-        long long to = bound_value(s.to, last_page);
+        long long from = page_bound_value(s.from, page_count);
+        long long to = page_bound_value(s.to, page_count);
         long long step = from <= to ? 1 : -1;
-        for (long long p = from;; p += step) {
+        long long stride = s.parity == parity_all ? step : 2 * step;
+        long long p = s.parity == parity_even ? from + step : from;
+        for (long long n = span_size(from, to, s.parity); n > 0; n--, p += stride)
             pages->push_back(static_cast<int>(p));
-            if (p == to)
-                break;
-        }
     }
     return true;
 }

@@ -54,21 +54,79 @@ TEST(CliPagelist, ItemsAndRanges)
     EXPECT_EQ(expand("2147483646-2147483647", 0), (std::vector<int>{INT_MAX - 1, INT_MAX}));
 }
 
-TEST(CliPagelist, LastPage)
+TEST(CliPagelist, CountingFromTheEnd)
 {
     std::vector<page_span> spans;
     std::string e;
-    ASSERT_TRUE(pagelist_parse("1,2-3", &spans, &e));
-    EXPECT_FALSE(pagelist_uses_last_page(spans));
-    ASSERT_TRUE(pagelist_parse("1,z-3", &spans, &e));
-    EXPECT_TRUE(pagelist_uses_last_page(spans));
-    ASSERT_TRUE(pagelist_parse("3-z", &spans, &e));
-    EXPECT_TRUE(pagelist_uses_last_page(spans));
+    ASSERT_TRUE(pagelist_parse("1,2-3:odd", &spans, &e));
+    EXPECT_FALSE(pagelist_counts_from_end(spans));
+    for (const char *list : {"1,z-3", "3-z", "r2", "1-r1:even"}) {
+        ASSERT_TRUE(pagelist_parse(list, &spans, &e)) << list;
+        EXPECT_TRUE(pagelist_counts_from_end(spans)) << list;
+    }
 
-    EXPECT_EQ(expand("z", 5), std::vector<int>{5});
-    EXPECT_EQ(expand("2-z", 5), (std::vector<int>{2, 3, 4, 5}));
-    EXPECT_EQ(expand("z-3", 5), (std::vector<int>{5, 4, 3}));
-    EXPECT_EQ(expand("z-7", 5), (std::vector<int>{5, 6, 7}));
+    struct {
+        const char *list;
+        std::vector<int> pages;
+    } cases[] = {
+        {"z", {5}},
+        {"2-z", {2, 3, 4, 5}},
+        {"z-3", {5, 4, 3}},
+        {"z-7", {5, 6, 7}},
+        {"r1", {5}},
+        {"r5", {1}},
+        {"r2-z", {4, 5}},
+        {"z-r3", {5, 4, 3}},
+        {"r002,1", {4, 1}},
+    };
+    for (auto &c : cases)
+        EXPECT_EQ(expand(c.list, 5), c.pages) << c.list;
+}
+
+// Positions count from the range's first page, whichever way it runs.
+TEST(CliPagelist, OddAndEvenPositions)
+{
+    struct {
+        const char *list;
+        std::vector<int> pages;
+    } cases[] = {
+        {"1-z:odd", {1, 3, 5, 7}},
+        {"1-z:even", {2, 4, 6}},
+        {"2-7:odd", {2, 4, 6}},
+        {"2-7:even", {3, 5, 7}},
+        {"9-5:odd", {9, 7, 5}},
+        {"z-1:even", {6, 4, 2}},
+        {"3-3:odd", {3}},
+        {"3-3:even", {}},
+        {"r3-z:odd,1", {5, 7, 1}},
+    };
+    for (auto &c : cases)
+        EXPECT_EQ(expand(c.list, 7), c.pages) << c.list;
+}
+
+TEST(CliPagelist, PagesOutsideTheDocumentAreNamedAsTyped)
+{
+    struct {
+        const char *list;
+        int page_count;
+        const char *outside;  // "" when every end is inside
+    } cases[] = {
+        {"1-z,r3", 3, ""},
+        {"2,4-1", 3, "4"},
+        {"0-z", 3, "0"},
+        {"1-20000000", 3, "20000000"},
+        {"z,r4", 3, "r4"},
+        {"r0", 3, "r0"},
+        {"r2147483647", 3, "r2147483647"},
+    };
+    for (auto &c : cases) {
+        std::vector<page_span> spans;
+        std::string e, page;
+        ASSERT_TRUE(pagelist_parse(c.list, &spans, &e)) << c.list;
+        bool outside = pagelist_find_outside(spans, c.page_count, &page);
+        EXPECT_EQ(outside, c.outside[0] != '\0') << c.list;
+        EXPECT_EQ(page, c.outside) << c.list;
+    }
 }
 
 TEST(CliPagelist, MalformedListsSayWhy)
@@ -92,6 +150,16 @@ TEST(CliPagelist, MalformedListsSayWhy)
     EXPECT_EQ(e, "'zz' is not a page number");
     expand("2147483648", 1, &e);
     EXPECT_EQ(e, "page number '2147483648' is too large");
+    expand("r", 1, &e);
+    EXPECT_EQ(e, "'r' is not a page number");
+    expand("1-rz", 1, &e);
+    EXPECT_EQ(e, "'rz' is not a page number");
+    expand("1-z:od", 1, &e);
+    EXPECT_EQ(e, "'1-z:od' ends in ':od', not ':odd' or ':even'");
+    expand("1-z:odd:even", 1, &e);
+    EXPECT_EQ(e, "'1-z:odd:even' ends in ':odd:even', not ':odd' or ':even'");
+    expand("4:even", 1, &e);
+    EXPECT_EQ(e, "':odd' and ':even' follow a range, not the single page '4'");
 }
 
 TEST(CliPagelist, ExpansionIsBounded)
@@ -103,4 +171,8 @@ TEST(CliPagelist, ExpansionIsBounded)
     EXPECT_EQ(e, "the list holds more than 16777216 pages");
     // Spans whose sizes would overflow an int when added up.
     EXPECT_EQ(expand("1-2147483647,2147483647-1", 0, &e), std::vector<int>{-1000});
+    // Odd positions halve a span before the limit applies.
+    std::string twice = "1-" + std::to_string(2 * pagelist_max_pages) + ":odd";
+    EXPECT_EQ(expand(twice, 0, &e).size(), static_cast<size_t>(pagelist_max_pages));
+    EXPECT_EQ(expand(twice + ",1", 0, &e), std::vector<int>{-1000});
 }
