@@ -15,10 +15,15 @@ const std::string &bench_dir();
 // count in *pages; one count only when it takes more than a second.
 double bench_count_time(const std::string &path, int runs, int *pages);
 
+// A fresh directory for split outputs, in memory-backed storage when there
+// is some.
+std::string split_dir();
+
 // Sections, each printing its own figures.
 void bench_inflate();
 void bench_load();
 void bench_objstm();
 void bench_split();
+void bench_burst();
 
 #endif

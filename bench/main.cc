@@ -53,7 +53,7 @@ const std::string &bench_dir()
 
 int main(int argc, char **argv)
 {
-    // Optional section names select what runs: inflate, load, objstm, split.
+    // Optional section names select what runs: inflate, load, objstm, split, burst.
     auto wanted = [&](const char *name) {
         if (argc < 2)
             return true;
@@ -70,6 +70,8 @@ int main(int argc, char **argv)
         bench_objstm();
     if (wanted("split"))
         bench_split();
+    if (wanted("burst"))
+        bench_burst();
     if (!std::getenv("ROREZIDE_BENCH_KEEP"))
         std::system(("rm -rf '" + bench_dir() + "'").c_str());
     return 0;

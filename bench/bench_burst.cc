@@ -1,0 +1,255 @@
+// Burst section: every page of a generated 5,000-page, 40 MB document to
+// its own file, next to qpdf --split-pages on the same file. Each output
+// holds its own page and what it uses, so the work and the bytes written
+// grow with the input once, not with pages times its size.
+#include <dirent.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#ifdef ROREZIDE_HAVE_ZLIB
+#include <zlib.h>
+#endif
+
+#include "bench.h"
+#include "rorezide.h"
+#include "support/fixture_docs.h"
+
+namespace {
+
+constexpr int BURST_PAGES = 5000;
+constexpr int BURST_NODES = 50;  // pages nodes under the root, 100 pages each
+constexpr int BURST_FONTS = 4;
+constexpr int BURST_IMAGES = 8;
+constexpr int BURST_IMAGE_SIDE = 80;  // 80 x 80 RGB: 19,200 bytes each, as good as incompressible
+
+// Object numbers: 1 catalog, 2 root, 3.. pages nodes, then fonts, images,
+// and per page its page object and content stream.
+struct burst_layout {
+    int node(int k) const { return 3 + k; }
+    int font(int k) const { return 3 + BURST_NODES + k; }
+    int image(int k) const { return font(BURST_FONTS) + k; }
+    int page(int i) const { return image(BURST_IMAGES) + 2 * i; }
+    int content(int i) const { return page(i) + 1; }
+    int size() const { return page(BURST_PAGES); }
+};
+
+// A page's content: its number in large type, the shared image, and
+// about 18 kB of drawing with scattered coordinates, so that every content
+// stream is its own and compresses about as real ones do.
+std::string burst_content(int i)
+{
+    std::string c = "q 100 0 0 100 400 650 cm /Im Do Q\nBT /F1 18 Tf 72 760 Td (Page " +
+                    std::to_string(i + 1) + ") Tj ET\n";
+    uint32_t seed = 2654435761u * static_cast<uint32_t>(i + 1);
+    auto coord = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return std::to_string((seed >> 8) % 60000 / 100.0).substr(0, 6);
+    };
+    while (c.size() < 18000)
+        c += coord() + " " + coord() + " m " + coord() + " " + coord() + " l S\n";
+    return c;
+}
+
+// Stream data compressed with zlib when the benchmark has it, else in
+// stored blocks: either way a /FlateDecode stream that qpdf keeps as it is.
+std::string burst_deflate(const std::string &data)
+{
+#ifdef ROREZIDE_HAVE_ZLIB
+    uLongf len = compressBound(static_cast<uLong>(data.size()));
+    std::string out(len, '\0');
+    if (compress2(reinterpret_cast<Bytef *>(&out[0]), &len,
+                  reinterpret_cast<const Bytef *>(data.data()), static_cast<uLong>(data.size()),
+                  6) == Z_OK) {
+        out.resize(len);
+        return out;
+    }
+#endif
+    return zlib_stored_stream(data);
+}
+
+void burst_stream(std::string &out, const std::string &dict, const std::string &data)
+{
+    std::string packed = burst_deflate(data);
+    out += "<< " + dict + " /Filter /FlateDecode /Length " + std::to_string(packed.size()) +
+           " >>\nstream\n" + packed + "\nendstream\nendobj\n";
+}
+
+std::string burst_pdf()
+{
+    burst_layout l;
+    std::string out = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
+    std::vector<size_t> offsets(static_cast<size_t>(l.size()), 0);
+    auto begin = [&](int num) {
+        offsets[static_cast<size_t>(num)] = out.size();
+        out += std::to_string(num) + " 0 obj\n";
+    };
+    begin(1);
+    out += "<< /Type /Catalog /Pages 2 0 R >>\nendobj\n";
+    begin(2);
+    out += "<< /Type /Pages /MediaBox [0 0 595 842] /Count " + std::to_string(BURST_PAGES) +
+           " /Kids [";
+    for (int k = 0; k < BURST_NODES; k++)
+        out += std::to_string(l.node(k)) + " 0 R ";
+    out += "] >>\nendobj\n";
+    int per_node = BURST_PAGES / BURST_NODES;
+    for (int k = 0; k < BURST_NODES; k++) {
+        begin(l.node(k));
+        out += "<< /Type /Pages /Parent 2 0 R /Count " + std::to_string(per_node) + " /Kids [";
+        for (int i = k * per_node; i < (k + 1) * per_node; i++)
+            out += std::to_string(l.page(i)) + " 0 R ";
+        out += "] >>\nendobj\n";
+    }
+    const char *faces[BURST_FONTS] = {"Helvetica", "Times-Roman", "Courier", "Helvetica-Bold"};
+    for (int k = 0; k < BURST_FONTS; k++) {
+        begin(l.font(k));
+        out += std::string("<< /Type /Font /Subtype /Type1 /BaseFont /") + faces[k] +
+               " >>\nendobj\n";
+    }
+    int image_len = BURST_IMAGE_SIDE * BURST_IMAGE_SIDE * 3;
+    for (int k = 0; k < BURST_IMAGES; k++) {
+        begin(l.image(k));
+        std::string pixels;
+        uint32_t seed = static_cast<uint32_t>(k + 1);
+        for (int b = 0; b < image_len; b++) {
+            seed = seed * 1664525u + 1013904223u;
+            pixels += static_cast<char>(seed >> 24);
+        }
+        burst_stream(out, "/Type /XObject /Subtype /Image /Width " +
+                              std::to_string(BURST_IMAGE_SIDE) + " /Height " +
+                              std::to_string(BURST_IMAGE_SIDE) +
+                              " /ColorSpace /DeviceRGB /BitsPerComponent 8", pixels);
+    }
+    for (int i = 0; i < BURST_PAGES; i++) {
+        begin(l.page(i));
+        out += "<< /Type /Page /Parent " + std::to_string(l.node(i / per_node)) +
+               " 0 R /Contents " + std::to_string(l.content(i)) +
+               " 0 R /Resources << /Font << /F1 " + std::to_string(l.font(i % BURST_FONTS)) +
+               " 0 R /F2 " + std::to_string(l.font((i + 1) % BURST_FONTS)) +
+               " 0 R >> /XObject << /Im " + std::to_string(l.image(i % BURST_IMAGES)) +
+               " 0 R >> >> >>\nendobj\n";
+        begin(l.content(i));
+        burst_stream(out, "", burst_content(i));
+    }
+    size_t xref = out.size();
+    out += "xref\n0 " + std::to_string(l.size()) + "\n0000000000 65535 f \n";
+    char line[32];
+    for (int i = 1; i < l.size(); i++) {
+        std::snprintf(line, sizeof line, "%010zu 00000 n \n", offsets[static_cast<size_t>(i)]);
+        out += line;
+    }
+    out += "trailer\n<< /Size " + std::to_string(l.size()) + " /Root 1 0 R >>\nstartxref\n" +
+           std::to_string(xref) + "\n%%EOF\n";
+    return out;
+}
+
+// Bytes in the regular files directly inside dir, and their count.
+double dir_bytes(const std::string &dir, int *files)
+{
+    double sum = 0;
+    *files = 0;
+    DIR *d = opendir(dir.c_str());
+    if (!d)
+        return 0;
+    while (struct dirent *e = readdir(d)) {
+        struct stat st;
+        std::string name = dir + "/" + e->d_name;
+        if (stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+            sum += static_cast<double>(st.st_size);
+            ++*files;
+        }
+    }
+    closedir(d);
+    return sum;
+}
+
+struct child_run {
+    double wall;     // seconds, -1 when the burst failed
+    long peak_kb;    // the child's peak resident memory
+};
+
+// The burst in a child process, so that its peak memory is its own: the
+// generated input held by this process does not count.
+child_run burst_in_child(const std::string &in, const std::string &out)
+{
+    std::fflush(nullptr);
+    double t = bench_now();
+    pid_t pid = fork();
+    if (pid == 0)
+        _exit(rorezide_all(in.c_str(), out.c_str()) == 1 ? 0 : 1);
+    int status = 0;
+    struct rusage use {};
+    if (pid < 0 || wait4(pid, &status, 0, &use) != pid)
+        return {-1, 0};
+    double wall = bench_now() - t;
+    bool ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return {ok ? wall : -1, use.ru_maxrss};
+}
+
+void remove_dir(const std::string &dir)
+{
+    std::system(("rm -rf '" + dir + "'").c_str());
+}
+
+}  // namespace
+
+void bench_burst()
+{
+    std::string dir = split_dir();
+    std::string in = dir + "/burst-in.pdf";
+    std::string pdf = burst_pdf();
+    FILE *f = std::fopen(in.c_str(), "wb");
+    bool written = f && std::fwrite(pdf.data(), 1, pdf.size(), f) == pdf.size();
+    if (f)
+        std::fclose(f);
+    if (!written) {
+        std::printf("burst: cannot write the input\n");
+        return;
+    }
+    std::printf("burst: %d pages under %d pages nodes, %.1f MB input, files in %s\n", BURST_PAGES,
+                BURST_NODES, pdf.size() / 1e6, dir.c_str());
+
+    std::string ours = dir + "/burst";
+    child_run run = burst_in_child(in, ours);
+    int files = 0;
+    double bytes = dir_bytes(ours, &files);
+    remove_dir(ours);
+    if (run.wall < 0) {
+        std::printf("  rorezide burst failed\n");
+        remove_dir(dir);
+        return;
+    }
+    std::printf("  rorezide        %9.2f s  %d files, %.1f MB written (%.2f x the input), peak "
+                "memory %.1f MB\n",
+                run.wall, files, bytes / 1e6, bytes / static_cast<double>(pdf.size()),
+                run.peak_kb / 1e3);
+    if (!bench_have_tool("qpdf")) {
+        std::printf("  qpdf not installed\n");
+        remove_dir(dir);
+        return;
+    }
+    std::string theirs = dir + "/qpdf-burst";
+    mkdir(theirs.c_str(), 0777);
+    double t = bench_time_command("qpdf --split-pages '" + in + "' '" + theirs + "/%d.pdf'");
+    remove_dir(theirs);
+    mkdir(theirs.c_str(), 0777);
+    bench_time_command("qpdf --split-pages --object-streams=disable '" + in + "' '" + theirs +
+                       "/%d.pdf'");
+    int qfiles = 0;
+    double qbytes = dir_bytes(theirs, &qfiles);
+    remove_dir(theirs);
+    if (t > 0)
+        std::printf("  qpdf            %9.2f s  ratio qpdf/rorezide %.2f\n", t, t / run.wall);
+    if (qbytes > 0)
+        std::printf("  qpdf --object-streams=disable: %d files, %.1f MB; bytes rorezide/qpdf "
+                    "%.2f\n",
+                    qfiles, qbytes / 1e6, bytes / qbytes);
+    remove_dir(dir);
+}
