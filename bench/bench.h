@@ -16,6 +16,7 @@ const std::string &bench_dir();
 double bench_count_time(const std::string &path, int runs, int *pages);
 
 // Sections, each printing its own figures.
+void bench_crypt();
 void bench_inflate();
 void bench_load();
 void bench_objstm();

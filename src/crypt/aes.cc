@@ -52,7 +52,7 @@ const unsigned char Rcon[11] = {0x00, 0x01, 0x02, 0x04, 0x08, 0x10,
                                 0x20, 0x40, 0x80, 0x1b, 0x36};
 
 // Multiplication by x in GF(2^8) modulo x^8 + x^4 + x^3 + x + 1 (4.2.1).
-unsigned char xtime(unsigned char b)
+constexpr unsigned char xtime(unsigned char b)
 {
     return static_cast<unsigned char>((b << 1) ^ ((b >> 7) * 0x1b));
 }
@@ -63,22 +63,20 @@ void add_round_key(unsigned char s[16], const unsigned char *round_key)
         s[i] ^= round_key[i];
 }
 
-void sub_bytes(unsigned char s[16], const unsigned char box[256])
-{
-    for (int i = 0; i < 16; i++)
-        s[i] = box[s[i]];
-}
+// SubBytes and ShiftRows in one pass, or InvShiftRows and InvSubBytes: the
+// byte that ends at position i comes from position from[i] through the box.
+// Row r turns left by r places (ShiftRows), the byte of row r, column c
+// coming from column c + r; InvShiftRows turns it back.
+const unsigned char ShiftRows[16] = {0, 5, 10, 15, 4, 9, 14, 3, 8, 13, 2, 7, 12, 1, 6, 11};
+const unsigned char InvShiftRows[16] = {0, 13, 10, 7, 4, 1, 14, 11, 8, 5, 2, 15, 12, 9, 6, 3};
 
-// Row r turns left by r places (ShiftRows), or right (InvShiftRows).
-void shift_rows(unsigned char s[16], bool inverse)
+void substitute_shift(unsigned char s[16], const unsigned char box[256],
+                      const unsigned char from[16])
 {
     unsigned char t[16];
     std::memcpy(t, s, 16);
-    for (int r = 1; r < 4; r++)
-        for (int c = 0; c < 4; c++) {
-            int from = inverse ? (c + 4 - r) % 4 : (c + r) % 4;
-            s[4 * c + r] = t[4 * from + r];
-        }
+    for (int i = 0; i < 16; i++)
+        s[i] = box[t[from[i]]];
 }
 
 // Each column times {03}x^3 + {01}x^2 + {01}x + {02} (5.1.3).
@@ -95,29 +93,40 @@ void mix_columns(unsigned char s[16])
     }
 }
 
-// A byte times {09}, {0b}, {0d} and {0e}, from its products by x, x^2, x^3.
-struct inv_multiples {
-    unsigned char m9, mb, md, me;
+// Every byte times {09}, {0b}, {0d} and {0e}, from its products by x, x^2
+// and x^3: the factors of InvMixColumns, looked up rather than multiplied
+// out for each byte of each round. Built by the compiler.
+struct inv_products {
+    unsigned char m9[256], mb[256], md[256], me[256];
 };
 
-inv_multiples inv_multiply(unsigned char a)
+constexpr inv_products make_inv_products()
 {
-    unsigned char x1 = xtime(a), x2 = xtime(x1), x3 = xtime(x2);
-    return {static_cast<unsigned char>(x3 ^ a), static_cast<unsigned char>(x3 ^ x1 ^ a),
-            static_cast<unsigned char>(x3 ^ x2 ^ a), static_cast<unsigned char>(x3 ^ x2 ^ x1)};
+    inv_products p{};
+    for (int a = 0; a < 256; a++) {
+        unsigned char b = static_cast<unsigned char>(a);
+        unsigned char x1 = xtime(b), x2 = xtime(x1), x3 = xtime(x2);
+        p.m9[a] = static_cast<unsigned char>(x3 ^ b);
+        p.mb[a] = static_cast<unsigned char>(x3 ^ x1 ^ b);
+        p.md[a] = static_cast<unsigned char>(x3 ^ x2 ^ b);
+        p.me[a] = static_cast<unsigned char>(x3 ^ x2 ^ x1);
+    }
+    return p;
 }
+
+constexpr inv_products InvProducts = make_inv_products();
 
 // Each column times {0b}x^3 + {0d}x^2 + {09}x + {0e} (5.3.3).
 void inv_mix_columns(unsigned char s[16])
 {
+    const inv_products &p = InvProducts;
     for (int c = 0; c < 4; c++) {
         unsigned char *col = s + 4 * c;
-        inv_multiples a0 = inv_multiply(col[0]), a1 = inv_multiply(col[1]);
-        inv_multiples a2 = inv_multiply(col[2]), a3 = inv_multiply(col[3]);
-        col[0] = static_cast<unsigned char>(a0.me ^ a1.mb ^ a2.md ^ a3.m9);
-        col[1] = static_cast<unsigned char>(a0.m9 ^ a1.me ^ a2.mb ^ a3.md);
-        col[2] = static_cast<unsigned char>(a0.md ^ a1.m9 ^ a2.me ^ a3.mb);
-        col[3] = static_cast<unsigned char>(a0.mb ^ a1.md ^ a2.m9 ^ a3.me);
+        unsigned char a0 = col[0], a1 = col[1], a2 = col[2], a3 = col[3];
+        col[0] = static_cast<unsigned char>(p.me[a0] ^ p.mb[a1] ^ p.md[a2] ^ p.m9[a3]);
+        col[1] = static_cast<unsigned char>(p.m9[a0] ^ p.me[a1] ^ p.mb[a2] ^ p.md[a3]);
+        col[2] = static_cast<unsigned char>(p.md[a0] ^ p.m9[a1] ^ p.me[a2] ^ p.mb[a3]);
+        col[3] = static_cast<unsigned char>(p.mb[a0] ^ p.md[a1] ^ p.m9[a2] ^ p.me[a3]);
     }
 }
 
@@ -169,13 +178,11 @@ void aes_encrypt_block(const aes_key *key, const unsigned char in[AES_BLOCK_SIZE
     std::memcpy(s, in, 16);
     add_round_key(s, key->w);
     for (int round = 1; round < key->Nr; round++) {
-        sub_bytes(s, Sbox);
-        shift_rows(s, false);
+        substitute_shift(s, Sbox, ShiftRows);
         mix_columns(s);
         add_round_key(s, key->w + 16 * round);
     }
-    sub_bytes(s, Sbox);
-    shift_rows(s, false);
+    substitute_shift(s, Sbox, ShiftRows);
     add_round_key(s, key->w + 16 * key->Nr);
     std::memcpy(out, s, 16);
 }
@@ -187,13 +194,11 @@ void aes_decrypt_block(const aes_key *key, const unsigned char in[AES_BLOCK_SIZE
     std::memcpy(s, in, 16);
     add_round_key(s, key->w + 16 * key->Nr);
     for (int round = key->Nr - 1; round > 0; round--) {
-        shift_rows(s, true);
-        sub_bytes(s, InvSbox);
+        substitute_shift(s, InvSbox, InvShiftRows);
         add_round_key(s, key->w + 16 * round);
         inv_mix_columns(s);
     }
-    shift_rows(s, true);
-    sub_bytes(s, InvSbox);
+    substitute_shift(s, InvSbox, InvShiftRows);
     add_round_key(s, key->w);
     std::memcpy(out, s, 16);
 }
