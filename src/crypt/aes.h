@@ -30,7 +30,8 @@ void aes_decrypt_block(const aes_key *key, const unsigned char in[AES_BLOCK_SIZE
                        unsigned char out[AES_BLOCK_SIZE]);
 
 // CBC encryption and decryption of len bytes, a whole number of blocks; out
-// may be in. iv holds the chaining value: the initialisation vector on the
+// may be in, and for decryption may also start before in (each block is
+// read before anything is written over it). iv holds the chaining value: the initialisation vector on the
 // first call, and afterwards the last ciphertext block, so that a later call
 // continues the chain. -1, with nothing written, when len is not a multiple
 // of AES_BLOCK_SIZE or in or out is null while len is not 0; otherwise 0.
