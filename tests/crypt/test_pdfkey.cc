@@ -277,4 +277,50 @@ TEST(PdfKey, OtherUserPasswordsAreTold)
     remove_tree(dir);
 }
 
+// Values a hostile or broken dictionary can hold are refused before any
+// byte is read past what was given.
+TEST(PdfKey, UnusableValuesAreRefused)
+{
+    const unsigned char zeros[48] = {};
+    auto usable = [&](int R) {
+        pdfkey_values v{};
+        v.R = R;
+        v.length_bits = 128;
+        v.O = v.U = v.UE = zeros;
+        v.O_len = v.U_len = R <= 4 ? 32 : 48;
+        v.UE_len = 32;
+        v.encrypt_metadata = true;
+        return v;
+    };
+    pdfkey_file_key key;
+    for (int R = 2; R <= 6; R++) {
+        pdfkey_values v = usable(R);
+        EXPECT_EQ(pdfkey_authenticate_user(&v, nullptr, 0, &key), 0) << R;
+    }
+    const struct {
+        int R;
+        void (*spoil)(pdfkey_values *);
+    } cases[] = {
+        {1, [](pdfkey_values *) {}},
+        {7, [](pdfkey_values *) {}},
+        {3, [](pdfkey_values *v) { v->length_bits = 32; }},
+        {3, [](pdfkey_values *v) { v->length_bits = 136; }},
+        {4, [](pdfkey_values *v) { v->length_bits = 44; }},
+        {2, [](pdfkey_values *v) { v->O_len = 31; }},
+        {3, [](pdfkey_values *v) { v->U_len = 31; }},
+        {4, [](pdfkey_values *v) { v->O = nullptr; }},
+        {5, [](pdfkey_values *v) { v->U_len = 47; }},
+        {6, [](pdfkey_values *v) { v->UE_len = 31; }},
+        {6, [](pdfkey_values *v) { v->UE = nullptr; }},
+        {3, [](pdfkey_values *v) { v->id0_len = 16; }},
+    };
+    for (const auto &c : cases) {
+        pdfkey_values v = usable(c.R);
+        c.spoil(&v);
+        EXPECT_EQ(pdfkey_authenticate_user(&v, nullptr, 0, &key), -1) << &c - cases;
+    }
+    pdfkey_values v = usable(6);
+    EXPECT_EQ(pdfkey_authenticate_user(&v, nullptr, 1, &key), -1);
+}
+
 }  // namespace
