@@ -1,6 +1,7 @@
 // AES (FIPS 197), byte by byte: the state is 16 bytes, column c's row r at
 // 4 c + r, the order the input block is read in. SubBytes looks bytes up in
-// the S-box; MixColumns and its inverse multiply in GF(2^8) with xtime.
+// the S-box; MixColumns multiplies in GF(2^8) with xtime, InvMixColumns
+// looks its products up in tables the compiler builds with xtime.
 #include "crypt/aes.h"
 
 #include <cstring>
@@ -47,7 +48,7 @@ const unsigned char InvSbox[256] = {
 };
 
 // The first bytes of the round constant words Rcon[i] = [x^(i-1), 0, 0, 0]
-// (5.2), i from 1; a 16-byte key uses ten, a 32-byte key seven.
+// (5.2), i from 1; keys of 16, 24 and 32 bytes use ten, eight and seven.
 const unsigned char Rcon[11] = {0x00, 0x01, 0x02, 0x04, 0x08, 0x10,
                                 0x20, 0x40, 0x80, 0x1b, 0x36};
 

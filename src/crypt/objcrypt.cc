@@ -68,9 +68,12 @@ int objcrypt_object_key(objcrypt_method method, const unsigned char *file_key,
         gen < 0)
         return -1;
     key->method = method;
-    if (method == OBJCRYPT_IDENTITY || method == OBJCRYPT_AESV3) {
-        if (file_key_len > 0)
-            std::memcpy(key->bytes, file_key, file_key_len);
+    if (method == OBJCRYPT_IDENTITY) {
+        key->len = 0;
+        return 0;
+    }
+    if (method == OBJCRYPT_AESV3) {
+        std::memcpy(key->bytes, file_key, file_key_len);
         key->len = file_key_len;
         return 0;
     }

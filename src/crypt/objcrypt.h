@@ -27,10 +27,10 @@ struct objcrypt_key {
 // with the object number's low three bytes and the generation's low two,
 // low byte first, and for AES-128 the bytes "sAlT", keeping n + 5 bytes of
 // the MD5 digest, 16 at most, for a file key of n bytes. AES-256 uses the
-// file key itself. -1, with *key unchanged, when the file key is null or
-// its length does not suit the method (RC4: 5 to 16 bytes; AES-128: 11 to
-// 16, so that the key comes out 16 bytes long; AES-256: 32) or num or gen
-// is negative; otherwise 0.
+// file key itself; /Identity needs none. -1, with *key unchanged, when the
+// file key is null or its length does not suit the method (RC4: 5 to 16
+// bytes; AES-128: 11 to 16, so that the key comes out 16 bytes long;
+// AES-256: 32) or num or gen is negative; otherwise 0.
 int objcrypt_object_key(objcrypt_method method, const unsigned char *file_key,
                         size_t file_key_len, int64_t num, int64_t gen, objcrypt_key *key);
 

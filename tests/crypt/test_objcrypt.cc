@@ -23,7 +23,7 @@ TEST(ObjCrypt, ObjectKeysSuitTheirMethod)
         {OBJCRYPT_RC4, 4, -1, 0},     {OBJCRYPT_RC4, 5, 0, 10},     {OBJCRYPT_RC4, 11, 0, 16},
         {OBJCRYPT_RC4, 16, 0, 16},    {OBJCRYPT_RC4, 17, -1, 0},    {OBJCRYPT_AESV2, 10, -1, 0},
         {OBJCRYPT_AESV2, 11, 0, 16},  {OBJCRYPT_AESV2, 16, 0, 16},  {OBJCRYPT_AESV2, 32, -1, 0},
-        {OBJCRYPT_AESV3, 16, -1, 0},  {OBJCRYPT_AESV3, 32, 0, 32},  {OBJCRYPT_IDENTITY, 0, 0, 0},
+        {OBJCRYPT_AESV3, 16, -1, 0},  {OBJCRYPT_AESV3, 32, 0, 32},  {OBJCRYPT_IDENTITY, 32, 0, 0},
     };
     for (const auto &c : cases) {
         objcrypt_key key{};
