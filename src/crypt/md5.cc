@@ -32,7 +32,7 @@ uint32_t rotl(uint32_t x, int n)
 }
 
 // The message word operation i of a round reads: round 1 takes the words in
-// order, the others step through them by 5, 3 and 7.
+// order, the others stride through them by 5, 3 and 7.
 int word_index(int round, int i)
 {
     switch (round) {

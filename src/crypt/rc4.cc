@@ -1,5 +1,5 @@
 // RC4: a permutation of the 256 byte values, shuffled by the key, then
-// stepped once per byte of keystream.
+// advanced once per byte of keystream.
 #include "crypt/rc4.h"
 
 int rc4_init(rc4_ctx *ctx, const unsigned char *key, size_t key_len)
