@@ -20,6 +20,7 @@ double bench_count_time(const std::string &path, int runs, int *pages);
 std::string split_dir();
 
 // Sections, each printing its own figures.
+void bench_crypt();
 void bench_inflate();
 void bench_load();
 void bench_objstm();

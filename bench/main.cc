@@ -53,7 +53,8 @@ const std::string &bench_dir()
 
 int main(int argc, char **argv)
 {
-    // Optional section names select what runs: inflate, load, objstm, split, burst.
+    // Optional section names select what runs: crypt, inflate, load, objstm,
+    // split, burst.
     auto wanted = [&](const char *name) {
         if (argc < 2)
             return true;
@@ -62,6 +63,8 @@ int main(int argc, char **argv)
                 return true;
         return false;
     };
+    if (wanted("crypt"))
+        bench_crypt();
     if (wanted("inflate"))
         bench_inflate();
     if (wanted("load"))
