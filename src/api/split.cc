@@ -1,6 +1,7 @@
 // The five operations that write new PDF files from chosen pages. Each
 // empties the message, checks what needs no document, loads the input
-// once, checks what depends on the page count, builds its page lists and
+// once, checks that the document's permissions allow taking pages out of
+// it, checks what depends on the page count, builds its page lists and
 // hands each to the extraction writer.
 #ifdef _WIN32
 #include <direct.h>
@@ -15,6 +16,7 @@
 
 #include "base/error.h"
 #include "doc/doc.h"
+#include "doc/security.h"
 #include "rorezide.h"
 #include "write/write.h"
 
@@ -217,6 +219,21 @@ int write_kept_pages(const pdf_doc *doc, const int *removed, int count, const ch
     return result;
 }
 
+// Loads the input of a split: doc_load, then the permission to assemble
+// its pages into new documents, which an encrypted document may withhold
+// (counting its pages needs none). 0, or -1 with one message set; doc is
+// releasable with doc_free either way.
+int load_for_split(const char *input_path, pdf_doc *doc)
+{
+    if (doc_load(input_path, doc) < 0)
+        return -1;
+    if (!doc_may_assemble(doc)) {
+        set_error("Document permissions do not allow extracting pages from '%s'", input_path);
+        return -1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 extern "C" {
@@ -229,7 +246,7 @@ int rorezide_all(const char *input_path, const char *output_dir)
         return 0;
     }
     pdf_doc doc;
-    if (doc_load(input_path, &doc) < 0) {
+    if (load_for_split(input_path, &doc) < 0) {
         doc_free(&doc);
         return 0;
     }
@@ -248,7 +265,7 @@ int rorezide_range(const char *input_path, int first_page, int last_page,
 {
     clear_error();
     pdf_doc doc;
-    if (doc_load(input_path, &doc) < 0) {
+    if (load_for_split(input_path, &doc) < 0) {
         doc_free(&doc);
         return 0;
     }
@@ -280,7 +297,7 @@ int rorezide_pages(const char *input_path, const int *pages, int page_count,
         return 0;
     }
     pdf_doc doc;
-    if (doc_load(input_path, &doc) < 0) {
+    if (load_for_split(input_path, &doc) < 0) {
         doc_free(&doc);
         return 0;
     }
@@ -309,7 +326,7 @@ int rorezide_every_n(const char *input_path, int n, const char *output_dir)
         return 0;
     }
     pdf_doc doc;
-    if (doc_load(input_path, &doc) < 0) {
+    if (load_for_split(input_path, &doc) < 0) {
         doc_free(&doc);
         return 0;
     }
@@ -328,7 +345,7 @@ int rorezide_remove(const char *input_path, const int *pages, int page_count,
 {
     clear_error();
     pdf_doc doc;
-    if (doc_load(input_path, &doc) < 0) {
+    if (load_for_split(input_path, &doc) < 0) {
         doc_free(&doc);
         return 0;
     }

@@ -92,6 +92,8 @@ int doc_read_file(const char *path, pdf_doc *doc)
     doc->root_num = -1;
     doc->encrypted = 0;
     doc->catalog_idx = -1;
+    doc_crypt *c = &doc->crypt;
+    c->dict_num = c->dict_gen = c->dict_off = c->dict_end = c->id_off = c->id_end = -1;
     return 0;
 }
 
@@ -108,7 +110,9 @@ int doc_check_index(const pdf_doc *doc, const char *path)
         set_error("No PDF objects found in '%s'", path);
         return -1;
     }
-    if (doc->encrypted) {
+    // A document that names /Encrypt opens only when the security stage
+    // opened it with the empty user password.
+    if (doc->encrypted && !doc->crypt.opened) {
         set_error("Encrypted PDFs are not supported: '%s'", path);
         return -1;
     }
@@ -126,6 +130,7 @@ int doc_load(const char *path, pdf_doc *doc)
     index_scan_objects(doc);
     index_stream_extents(doc);
     index_object_ends(doc);
+    security_open(doc);
     objstm_expand_all(doc);
     if (doc->objs.lost) {
         set_error("Out of memory");

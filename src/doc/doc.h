@@ -6,6 +6,9 @@
 
 #include <cstdint>
 
+#include "crypt/objcrypt.h"
+#include "crypt/pdfkey.h"
+
 // Highest object number the index keeps; it bounds every table indexed by
 // object number.
 constexpr int32_t MAX_OBJ_NUM = 8388607;
@@ -51,6 +54,12 @@ struct page_entry {
     int32_t resources_num;  // > 0 indirect, -1 inline, 0 none
     char *resources_text;   // owned copy of an inline dictionary, NUL-terminated
     int32_t resources_len;  // bytes of resources_text (it may hold NULs of its own)
+    // The pages node whose own inline /Resources resources_text copies: in
+    // an encrypted document its strings are encrypted with that node's key,
+    // or not at all when the node was taken from an object stream.
+    int32_t resources_from_num;
+    int32_t resources_from_gen;  // the generation its header states
+    int32_t resources_from_compressed;
 };
 
 struct pagevec {
@@ -59,11 +68,33 @@ struct pagevec {
     int32_t cap;
 };
 
+// The encryption of a document, from the trailer that gave /Root and the
+// encryption dictionary it names. Positions are in the file image; -1
+// where there is nothing.
+struct doc_crypt {
+    // Found by the trailer stage.
+    int32_t dict_num;   // /Encrypt N G R: N and G, else -1
+    int32_t dict_gen;
+    int32_t dict_off;   // /Encrypt << ... >> held in the trailer itself:
+    int32_t dict_end;   // from its "<<" to just past its ">>"
+    int32_t id_off;     // the trailer's /ID array, from its '[' to just
+    int32_t id_end;     // past its ']'
+    // Set by the security stage when the empty user password opens the
+    // document.
+    int32_t opened;
+    int32_t R;  // the standard security handler's revision, 2 to 6
+    uint32_t P;  // the permission flags
+    objcrypt_method strings;  // what the strings and the streams are
+    objcrypt_method streams;  // encrypted with
+    pdfkey_file_key file_key;
+};
+
 struct pdf_doc {
     unsigned char *data;
     int32_t size;
     int32_t root_num;
-    int32_t encrypted;
+    int32_t encrypted;  // some trailer or cross-reference stream names /Encrypt
+    doc_crypt crypt;
     objvec objs;
     unsigned char **objstm_bufs;
     int32_t objstm_count;

@@ -4,11 +4,14 @@
 // object listed in its header becomes a compressed entry pointing into that
 // buffer. A stream whose data does not decompress and whose dictionary names
 // no /Filter is stored as it stands: its entries point into the file image.
-// Duplicate resolution then weighs them against the plain entries.
+// In an encrypted document each stream's data is decrypted first, with its
+// own object's key, into a buffer of its own. Duplicate resolution then
+// weighs the entries against the plain ones.
 #include <cstdlib>
 #include <cstring>
 
 #include "base/grow.h"
+#include "doc/security.h"
 #include "doc/stages.h"
 #include "inflate/inflate.h"
 #include "scan/scan.h"
@@ -40,6 +43,9 @@ constexpr int64_t OBJSTM_TOTAL_FACTOR = 32;
 // size); once the allowance is spent, the remaining streams are skipped.
 constexpr int64_t OBJSTM_READ_BASE = int64_t(1) << 20;
 constexpr int64_t OBJSTM_READ_FACTOR = 4;
+// Decrypting a stream reads its data once more, before any decoding: an
+// encrypted document's allowance grows by the file size once.
+constexpr int64_t OBJSTM_DECRYPT_FACTOR = 1;
 
 // What the stage may still spend, and what it has spent.
 struct objstm_budget {
@@ -246,6 +252,31 @@ int64_t objstm_add_entries(pdf_doc *doc, const objstm_info &info, const unsigned
     return pair_examined(p);
 }
 
+// The stream's data decrypted with its own object's key into a new buffer
+// the caller owns, its length in *len; the data read is charged to the
+// budget. Null when the allowance cannot pay for the whole data, when
+// memory runs out, or when the data does not decrypt (AES data that is no
+// IV followed by whole blocks, or whose padding is wrong): the stream is
+// then skipped like one that does not decompress.
+unsigned char *objstm_decrypt(const pdf_doc *doc, const obj_entry &e, const objstm_info &info,
+                              objstm_budget *b, int32_t *len)
+{
+    objcrypt_key key;
+    if (b->read < info.data_len || doc_stream_key(doc, e.num, e.gen, &key) < 0)
+        return nullptr;
+    b->read -= info.data_len;
+    b->spent += info.data_len;
+    size_t n = static_cast<size_t>(info.data_len);
+    unsigned char *plain = static_cast<unsigned char *>(std::malloc(n));
+    size_t plain_len = 0;
+    if (!plain || objcrypt_decrypt(&key, doc->data + info.data_off, n, plain, &plain_len) < 0) {
+        std::free(plain);
+        return nullptr;
+    }
+    *len = static_cast<int32_t>(plain_len);
+    return plain;
+}
+
 // True when the stream's dictionary names a /Filter anywhere.
 bool objstm_names_filter(const pdf_doc *doc, const obj_entry &e)
 {
@@ -257,29 +288,47 @@ bool objstm_names_filter(const pdf_doc *doc, const obj_entry &e)
 void objstm_expand_all(pdf_doc *doc)
 {
     int64_t size = doc->size;
-    objstm_budget b{OBJSTM_READ_BASE + OBJSTM_READ_FACTOR * size,
+    bool encrypted = doc->crypt.opened && doc->crypt.streams != OBJCRYPT_IDENTITY;
+    int64_t read_factor = OBJSTM_READ_FACTOR + (encrypted ? OBJSTM_DECRYPT_FACTOR : 0);
+    objstm_budget b{OBJSTM_READ_BASE + read_factor * size,
                     OBJSTM_TOTAL_BASE + OBJSTM_TOTAL_FACTOR * size, 0};
     int32_t scanned = doc->objs.count;  // entries appended here are not revisited
     for (int32_t i = 0; i < scanned && b.read > 0; i++) {
         objstm_info info;
         if (!objstm_select(doc, doc->objs.items[i], &info))
             continue;
-        size_t produced = 0;
         const unsigned char *src = doc->data + info.data_off;
-        unsigned char *buf = objstm_inflate(src, info.data_len, &b, &produced);
+        int32_t src_len = info.data_len;
+        unsigned char *plain = nullptr;
+        if (encrypted) {
+            plain = objstm_decrypt(doc, doc->objs.items[i], info, &b, &src_len);
+            if (!plain)
+                continue;
+            src = plain;
+        }
+        size_t produced = 0;
+        unsigned char *buf = objstm_inflate(src, src_len, &b, &produced);
         if (buf) {
+            std::free(plain);
             if (!objstm_keep(doc, buf))
                 continue;
             doc->objstm_bytes += static_cast<int64_t>(produced);
             objstm_add_entries(doc, info, buf, static_cast<int32_t>(produced));
         } else if (!objstm_names_filter(doc, doc->objs.items[i])) {
             // Stored without compression: the entries point into the file
-            // image, which outlives them. The header bytes read are charged
+            // image, which outlives them, or into the decrypted data, which
+            // the document then keeps. The header bytes read are charged
             // like source bytes, so overlapping stored streams cannot read
             // (or list entries for) more than the budget allows either.
-            int64_t read = objstm_add_entries(doc, info, src, info.data_len);
+            if (plain && !objstm_keep(doc, plain))
+                continue;
+            if (plain)
+                doc->objstm_bytes += src_len;
+            int64_t read = objstm_add_entries(doc, info, src, src_len);
             b.read -= read;
             b.spent += read;
+        } else {
+            std::free(plain);
         }
     }
     doc->objstm_work = b.spent;

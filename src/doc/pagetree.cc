@@ -48,6 +48,10 @@ struct node_attrs {
     const char *res_text;
     int32_t res_len;
     char *owned_text;
+    // The node whose own inline dictionary res_text is (see page_entry).
+    int32_t res_from_num;
+    int32_t res_from_gen;
+    int32_t res_from_compressed;
 };
 
 enum { RES_INHERIT = 0, RES_REF = 1, RES_INLINE = 2 };
@@ -307,19 +311,18 @@ const node_own *read_own(walk_ctx *w, int32_t idx, node_own *scratch)
 }
 
 // The node's effective attributes: its own where it states them, else the
-// inherited ones. An own inline dictionary is copied.
-node_attrs apply_inheritance(walk_ctx *w, const node_own &o, const text_range &r,
-                              const node_attrs &in)
+// inherited ones. An own inline dictionary is copied, and where it came
+// from noted.
+node_attrs apply_inheritance(walk_ctx *w, const node_own &o, const obj_entry &e,
+                             const text_range &r, const node_attrs &in)
 {
-    node_attrs a{};
+    node_attrs a = in;
+    a.owned_text = nullptr;
     a.has_media = o.has_media || in.has_media;
     std::memcpy(a.media, o.has_media ? o.media : in.media, sizeof a.media);
     a.has_crop = o.has_crop || in.has_crop;
     std::memcpy(a.crop, o.has_crop ? o.crop : in.crop, sizeof a.crop);
     a.rotate = o.has_rotate ? o.rotate : in.rotate;
-    a.res_num = in.res_num;
-    a.res_text = in.res_text;
-    a.res_len = in.res_len;
     if (o.res_kind == RES_REF) {
         a.res_num = o.res_num;
         a.res_text = nullptr;
@@ -330,6 +333,9 @@ node_attrs apply_inheritance(walk_ctx *w, const node_own &o, const text_range &r
         a.res_text = text;
         a.res_len = text ? o.res_len : 0;
         a.owned_text = text;
+        a.res_from_num = e.num;
+        a.res_from_gen = e.gen;
+        a.res_from_compressed = e.compressed;
     }
     return a;
 }
@@ -370,6 +376,9 @@ bool append_page(walk_ctx *w, int32_t num, int32_t parent, const node_attrs &a)
         e.resources_num = text ? -1 : a.res_num;
         e.resources_text = text;
         e.resources_len = text ? a.res_len : 0;
+        e.resources_from_num = text ? a.res_from_num : -1;
+        e.resources_from_gen = a.res_from_gen;
+        e.resources_from_compressed = a.res_from_compressed;
     }
     pages->items[pages->count++] = e;
     return true;
@@ -467,7 +476,7 @@ walk_result visit_node(walk_ctx *w, int32_t num, int32_t parent, const node_attr
     const node_own *o = read_own(w, idx, &scratch);
     if (o->kind != NODE_PAGE && o->kind != NODE_PAGES)
         return WALK_FAILED;
-    node_attrs a = apply_inheritance(w, *o, r, in);
+    node_attrs a = apply_inheritance(w, *o, e, r, in);
     if (w->out_of_memory)
         return WALK_NO_MEMORY;
     if (o->kind == NODE_PAGE) {

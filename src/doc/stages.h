@@ -6,7 +6,8 @@
 
 #include "doc/doc.h"
 
-// Sets root_num and encrypted from the trailers and cross-reference streams.
+// Sets root_num and encrypted from the trailers and cross-reference streams,
+// and where the /Encrypt and /ID of the one that gave /Root stand.
 void trailer_read_chain(pdf_doc *doc);
 
 // Appends one plain entry for each "N G obj" header of the file image.
@@ -18,8 +19,13 @@ void index_stream_extents(pdf_doc *doc);
 // Sets endobj_off of every entry.
 void index_object_ends(pdf_doc *doc);
 
-// Decompresses every /ObjStm stream into objstm_bufs and appends one
-// compressed entry per object it holds.
+// Opens an encrypted document whose user password is empty (security.cc):
+// sets crypt.opened and the file key. Needs the object ends.
+void security_open(pdf_doc *doc);
+
+// Decompresses every /ObjStm stream into objstm_bufs, after decrypting it
+// in an opened encrypted document, and appends one compressed entry per
+// object it holds.
 void objstm_expand_all(pdf_doc *doc);
 
 // Keeps one definition per object number, sets max_num and builds by_num.

@@ -1,6 +1,7 @@
-// The trailer chain. Only two facts are taken from the trailers: the /Root
-// object number, for choosing the catalog, and whether any trailer or
-// cross-reference stream declares /Encrypt. Cross-reference entries are never
+// The trailer chain. Only these facts are taken from the trailers: the /Root
+// object number, for choosing the catalog, whether any trailer or
+// cross-reference stream declares /Encrypt, and, in the one that gave /Root,
+// where its /Encrypt value and its /ID array stand. Cross-reference entries are never
 // read: objects are located by the object scan. After the /Prev walk every
 // classic trailer of the file is read once more in file order, because files
 // with broken startxref offsets are common and their trailers still name the
@@ -19,6 +20,9 @@ constexpr int SECTION_BUDGET = 64;
 // How far a cross-reference stream's dictionary is read as plain text.
 constexpr int32_t XREF_STREAM_WINDOW = 512;
 constexpr int32_t STARTXREF_TAIL = 2048;
+// How far a cross-reference stream's dictionary is followed to its close
+// when it names /Encrypt, for the values of /Encrypt and /ID.
+constexpr int32_t XREF_DICT_LIMIT = 1 << 20;
 
 // What walk_classic_section returns, in place of a /Prev offset, when the
 // section at hand holds no trailer and is read as a cross-reference stream
@@ -52,6 +56,52 @@ int32_t window_end(trailer_ctx *ctx, int32_t size, int32_t from)
     return b <= 0 ? size : b;
 }
 
+// The /Encrypt value at pos: a reference "N G R" or a dictionary.
+void read_encrypt_value(const unsigned char *data, int32_t pos, int32_t limit, doc_crypt *c)
+{
+    int32_t p = skip_pdf_space(data, pos, limit);
+    if (dict_opens_at(data, p, limit)) {
+        int32_t close = find_dict_close(data, limit, p, limit);
+        if (close > 0) {
+            c->dict_off = p;
+            c->dict_end = close + 2;
+        }
+        return;
+    }
+    ref_parts parts;
+    if (p < limit && is_digit(data[p]) && ref_at(data, p, limit, REF_VALUE, &parts) >= 0) {
+        int32_t g = parts.num_end;
+        c->dict_num = parts.num;
+        c->dict_gen = parse_int_at(data, limit, &g);
+    }
+}
+
+// Notes where the encryption values of the dictionary opening at s (a
+// trailer's or a cross-reference stream's, which gave /Root) stand, before
+// the limit: its own /Encrypt and /ID. Only a dictionary found to name
+// /Encrypt is walked for them, so that files with thousands of trailers do
+// not cost thousands of walks; the values of another trailer are dropped.
+void note_crypt(const unsigned char *data, int32_t s, int32_t limit, bool names_encrypt,
+                pdf_doc *doc)
+{
+    doc_crypt *c = &doc->crypt;
+    c->dict_num = c->dict_gen = c->dict_off = c->dict_end = c->id_off = c->id_end = -1;
+    if (!names_encrypt)
+        return;
+    int32_t key = find_key_own(data, limit, s, limit, "Encrypt");
+    if (key >= 0)
+        read_encrypt_value(data, key + 8, limit, c);
+    int32_t id = find_key_own(data, limit, s, limit, "ID");
+    int32_t p = id < 0 ? limit : skip_pdf_space(data, id + 3, limit);
+    if (p < limit && data[p] == '[') {
+        int32_t end = skip_array(data, p, limit);
+        if (end > 0) {
+            c->id_off = p;
+            c->id_end = end;
+        }
+    }
+}
+
 // Reads the trailer dictionary after the "trailer" keyword at pos. Its window
 // runs from the first '<' to the next "startxref", not to the matching
 // ">>": damaged trailers are read as far as their names can be found.
@@ -64,15 +114,17 @@ void parse_trailer_dict(trailer_ctx *ctx, const unsigned char *data, int32_t siz
     int32_t b = window_end(ctx, size, s);
     if (b <= s || data[s] != '<')
         return;
+    bool names_encrypt = occ_find_name(&ctx->encrypt, s, b) >= 0;
     for (int32_t r = occ_find_name(&ctx->root, s, b); r >= 0;
          r = occ_find_name(&ctx->root, r + 1, b)) {
         int32_t v = int_after(data, r + 5, b, size);
         if (v >= 0) {
             doc->root_num = v;
+            note_crypt(data, s, b, names_encrypt, doc);
             break;
         }
     }
-    if (occ_find_name(&ctx->encrypt, s, b) >= 0)
+    if (names_encrypt)
         doc->encrypted = 1;
 }
 
@@ -109,6 +161,20 @@ int32_t walk_classic_section(trailer_ctx *ctx, const unsigned char *data, int32_
     return int_after(data, prev + 5, size, size);
 }
 
+// note_crypt for the dictionary of the cross-reference stream at x, which
+// opens within the window [x, w) and is followed to its close, never into
+// the stream data.
+void note_crypt_xref_stream(const unsigned char *data, int32_t size, int32_t x, int32_t w,
+                            bool names_encrypt, pdf_doc *doc)
+{
+    int32_t s = x;
+    while (s < w && !dict_opens_at(data, s, size))
+        s++;
+    int32_t limit = static_cast<int64_t>(s) + XREF_DICT_LIMIT < size ? s + XREF_DICT_LIMIT : size;
+    int32_t close = s < w ? find_dict_close(data, limit, s, limit) : -1;
+    note_crypt(data, s, close > 0 ? close + 2 : s, names_encrypt && close > 0, doc);
+}
+
 // A cross-reference stream at x, its dictionary read as plain text in the
 // 512 bytes from x. Returns the /Prev offset or -1.
 int32_t walk_xref_stream(const unsigned char *data, int32_t size, int32_t x, pdf_doc *doc)
@@ -116,13 +182,16 @@ int32_t walk_xref_stream(const unsigned char *data, int32_t size, int32_t x, pdf
     int32_t w = static_cast<int64_t>(x) + XREF_STREAM_WINDOW < size ? x + XREF_STREAM_WINDOW : size;
     if (find_name(data, size, x, w, "XRef") < 0)
         return -1;
+    bool names_encrypt = find_name(data, size, x, w, "Encrypt") >= 0;
     int32_t r = find_name(data, size, x, w, "Root");
     if (r >= 0) {
         int32_t v = int_after(data, r + 5, w, size);
-        if (v > 0)
+        if (v > 0) {
             doc->root_num = v;
+            note_crypt_xref_stream(data, size, x, w, names_encrypt, doc);
+        }
     }
-    if (find_name(data, size, x, w, "Encrypt") >= 0)
+    if (names_encrypt)
         doc->encrypted = 1;
     int32_t prev = find_name(data, size, x, w, "Prev");
     if (prev < 0)

@@ -114,6 +114,120 @@ int32_t skip_hex_string(const unsigned char *buf, int32_t open, int32_t limit)
 
 namespace {
 
+// Writes byte c as the n-th decoded byte when it fits, and counts it.
+inline void decoded_put(unsigned char *out, int32_t out_cap, int32_t *n, unsigned char c)
+{
+    if (*n < out_cap)
+        out[*n] = c;
+    (*n)++;
+}
+
+bool is_octal(unsigned char c)
+{
+    return c >= '0' && c <= '7';
+}
+
+// The byte an escape letter stands for, or the letter itself.
+unsigned char escaped_byte(unsigned char c)
+{
+    switch (c) {
+    case 'n':
+        return '\n';
+    case 'r':
+        return '\r';
+    case 't':
+        return '\t';
+    case 'b':
+        return '\b';
+    case 'f':
+        return '\f';
+    default:
+        return c;
+    }
+}
+
+// The value of a hex digit, or -1.
+int hex_value(unsigned char c)
+{
+    if (is_digit(c))
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+}  // namespace
+
+int32_t decode_literal_string(const unsigned char *buf, int32_t open, int32_t limit,
+                              unsigned char *out, int32_t out_cap, int32_t *out_len)
+{
+    *out_len = 0;
+    int32_t after = skip_literal_string(buf, open, limit);
+    if (after < 0)
+        return -1;
+    // The text between the parentheses; its last byte is never a lone
+    // backslash, which would have escaped the closing one.
+    int32_t end = after - 1;
+    int32_t n = 0;
+    for (int32_t i = open + 1; i < end;) {
+        unsigned char c = buf[i++];
+        if (c == '\r' || c == '\n') {
+            if (c == '\r' && i < end && buf[i] == '\n')
+                i++;
+            decoded_put(out, out_cap, &n, '\n');
+            continue;
+        }
+        if (c != '\\' || i >= end) {
+            decoded_put(out, out_cap, &n, c);
+            continue;
+        }
+        c = buf[i++];
+        if (is_octal(c)) {
+            unsigned v = c - '0';
+            for (int k = 0; k < 2 && i < end && is_octal(buf[i]); k++)
+                v = v * 8 + (buf[i++] - '0');
+            decoded_put(out, out_cap, &n, static_cast<unsigned char>(v));
+        } else if (c == '\r' || c == '\n') {
+            if (c == '\r' && i < end && buf[i] == '\n')
+                i++;
+        } else {
+            decoded_put(out, out_cap, &n, escaped_byte(c));
+        }
+    }
+    *out_len = n;
+    return after;
+}
+
+int32_t decode_hex_string(const unsigned char *buf, int32_t open, int32_t limit,
+                          unsigned char *out, int32_t out_cap, int32_t *out_len)
+{
+    *out_len = 0;
+    int32_t after = skip_hex_string(buf, open, limit);
+    if (after < 0)
+        return -1;
+    int32_t n = 0;
+    int high = -1;
+    for (int32_t i = open + 1; i < after - 1; i++) {
+        int v = hex_value(buf[i]);
+        if (v < 0)
+            continue;
+        if (high < 0) {
+            high = v;
+        } else {
+            decoded_put(out, out_cap, &n, static_cast<unsigned char>(high * 16 + v));
+            high = -1;
+        }
+    }
+    if (high >= 0)
+        decoded_put(out, out_cap, &n, static_cast<unsigned char>(high * 16));
+    *out_len = n;
+    return after;
+}
+
+namespace {
+
 // A step over a construct whose reader gave end (-1: it ran to the limit).
 lex_step lex_over(lex_kind kind, int32_t end, int32_t limit)
 {

@@ -131,6 +131,28 @@ int32_t skip_literal_string(const unsigned char *buf, int32_t open, int32_t limi
 // A hex string: '<' through the first '>' after it.
 int32_t skip_hex_string(const unsigned char *buf, int32_t open, int32_t limit);
 
+// ---- String values ---------------------------------------------------------
+// The bytes a string stands for. Each decoder starts at the string's first
+// byte and ends where skip_literal_string or skip_hex_string ends it; it
+// writes the first out_cap bytes the string stands for to out (out may be
+// null when out_cap is 0), their full count to *out_len, and returns the
+// position just after the string, or -1 when the string runs to the limit.
+// A string never stands for more bytes than its text between the
+// delimiters holds.
+
+// A literal string. \n \r \t \b \f \( \) \\ and \ddd (one to three
+// octal digits, kept modulo 256) stand for one byte each; a backslash
+// before an end of line (CR, LF or CR LF) stands for nothing, and an end of
+// line without one for a single LF; a backslash before any other byte is
+// dropped and the byte kept.
+int32_t decode_literal_string(const unsigned char *buf, int32_t open, int32_t limit,
+                              unsigned char *out, int32_t out_cap, int32_t *out_len);
+
+// A hex string: pairs of hex digits, white space and any other byte between
+// them passed over; a lone last digit is taken as followed by 0.
+int32_t decode_hex_string(const unsigned char *buf, int32_t open, int32_t limit,
+                          unsigned char *out, int32_t out_cap, int32_t *out_len);
+
 // True when a dictionary opens at pos: "<<" with both bytes below limit.
 // pos may be limit itself, even the largest position there is.
 inline bool dict_opens_at(const unsigned char *buf, int32_t pos, int32_t limit)

@@ -12,6 +12,7 @@
 #include "base/error.h"
 #include "base/grow.h"
 #include "doc/doc.h"
+#include "doc/security.h"
 #include "scan/scan.h"
 #include "write/extract.h"
 
@@ -268,6 +269,16 @@ bool closure_run(extract_ctx *ctx)
     return true;
 }
 
+// The object number of an opened document's encryption dictionary when an
+// object of the index holds it, else -1.
+int32_t encryption_dict_num(const pdf_doc *doc)
+{
+    int32_t num = doc->crypt.dict_num;
+    if (!doc->crypt.opened || num < 1 || num > doc->max_num || doc_find(doc, num) < 0)
+        return -1;
+    return num;
+}
+
 // Checks the page numbers in list order and queues each chosen page, its
 // indirect resources and what its inherited inline resources reference
 // (that text is written into the page's dictionary, so its references must
@@ -317,6 +328,12 @@ int seed_pages(extract_ctx *ctx, const int *pages, int count)
         if (ctx->carry.value[k])
             scan_refs(ctx->carry.value[k], ctx->carry.len[k], doc->max_num, ctx->needed,
                       ctx->worklist, &ctx->wcount);
+    // An encrypted document's output keeps its encryption dictionary,
+    // copied as it stands (its strings are never encrypted), for the
+    // trailer to name.
+    int32_t encrypt = encryption_dict_num(doc);
+    if (encrypt > 0)
+        queue_seed(ctx, encrypt);
     return ASSEMBLY_OK;
 }
 
@@ -371,27 +388,43 @@ void write_stream_part(out_buf *out, const pdf_doc *doc, const obj_entry &e)
     out_text(out, "\nendstream");
 }
 
-void write_chosen_page(extract_ctx *ctx, const obj_entry &e, const page_entry &pe)
+// Where the strings of an entry's text come from.
+string_source entry_source(const obj_entry &e)
+{
+    return string_source{e.num, e.gen, e.compressed};
+}
+
+// Writes the chosen page of entry e as object num, generation gen: its
+// own number for the first occurrence, a new one for a copy. Its own
+// strings and those of the inherited resources written into it are made
+// the strings of that object.
+void write_chosen_page(extract_ctx *ctx, const obj_entry &e, const page_entry &pe, int32_t num,
+                       int32_t gen)
 {
     const pdf_doc *doc = ctx->doc;
     out_buf *out = &ctx->out;
     int32_t parent = doc->max_num + 2;
     int32_t res_gen = pe.resources_num > 0 ? doc_written_gen(doc, pe.resources_num) : 0;
+    string_keys own = string_keys_for(doc, entry_source(e), num, gen);
+    string_source res_from{pe.resources_from_num, pe.resources_from_gen,
+                           pe.resources_from_compressed};
+    string_keys res = string_keys_for(doc, res_from, num, gen);
     if (e.compressed) {
         int32_t close = find_dict_close(e.text, e.text_len, 0, e.text_len);
         if (close > 0)
-            rebuild_page_dict(out, e.text, 0, close + 2, parent, pe, res_gen);
-        else if (e.text_len > 0)
-            buf_bytes(out, e.text, static_cast<uint64_t>(e.text_len));
+            rebuild_page_dict(out, e.text, 0, close + 2, parent, pe, res_gen, &own, &res);
+        else
+            recrypt_append(out, e.text, e.text_len, &own);
     } else {
         if (e.dict_off >= 0) {
             text_range r = obj_text_range(doc->data, doc->size, e);
             int32_t end = min32(r.end, doc->size);
             int32_t close = find_dict_close(doc->data, doc->size, e.dict_off, end);
             if (close > 0)
-                rebuild_page_dict(out, doc->data, e.dict_off, close + 2, parent, pe, res_gen);
-            else
-                out_file_range(out, doc, e.dict_off, end);
+                rebuild_page_dict(out, doc->data, e.dict_off, close + 2, parent, pe, res_gen,
+                                  &own, &res);
+            else if (end > e.dict_off)
+                recrypt_append(out, doc->data + e.dict_off, end - e.dict_off, &own);
         }
         if (e.has_stream)
             write_stream_part(out, doc, e);
@@ -404,8 +437,10 @@ void write_copied_object(extract_ctx *ctx, const obj_entry &e)
     const pdf_doc *doc = ctx->doc;
     out_buf *out = &ctx->out;
     if (e.compressed) {
-        if (e.text_len > 0)
-            buf_bytes(out, e.text, static_cast<uint64_t>(e.text_len));
+        // Its strings were encrypted with no key of their own; now they
+        // are the strings of a plain object of generation 0.
+        string_keys keys = string_keys_for(doc, entry_source(e), e.num, 0);
+        recrypt_append(out, e.text, e.text_len, &keys);
         out_text(out, "\nendobj\n");
     } else if (e.has_stream) {
         // The dictionary is copied with the white space that followed it,
@@ -475,7 +510,7 @@ int write_objects(extract_ctx *ctx)
         out_text(&ctx->out, " obj\n");
         int32_t page = ctx->chosen[e.num];
         if (page >= 0)
-            write_chosen_page(ctx, e, doc->pages.items[page]);
+            write_chosen_page(ctx, e, doc->pages.items[page], e.num, gen);
         else
             write_copied_object(ctx, e);
     }
@@ -495,13 +530,17 @@ int write_catalog_and_pages(extract_ctx *ctx, int count)
     out_text(out, " 0 obj\n<< /Type /Catalog /Pages ");
     buf_int(out, pages_num);
     out_text(out, " 0 R");
+    // The carried values' strings become strings of the new catalog.
+    string_keys keys{};
+    if (doc->catalog_idx >= 0 && doc->catalog_idx < doc->objs.count)
+        keys = string_keys_for(doc, entry_source(doc->objs.items[doc->catalog_idx]), catalog, 0);
     for (int k = 0; k < CARRY_COUNT; k++) {
         if (!ctx->carry.value[k])
             continue;
         out_text(out, " ");
         out_text(out, CARRY_KEYS[k]);
         out_text(out, " ");
-        buf_bytes(out, ctx->carry.value[k], static_cast<uint64_t>(ctx->carry.len[k]));
+        recrypt_append(out, ctx->carry.value[k], ctx->carry.len[k], &keys);
     }
     out_text(out, " >>\nendobj\n");
 
@@ -543,7 +582,7 @@ int write_page_copies(extract_ctx *ctx, const int *pages, int count)
         out_text(out, " 0 obj\n");
         int32_t page_num = doc->pages.items[pages[k] - 1].num;
         const obj_entry &e = doc->objs.items[doc_find(doc, page_num)];
-        write_chosen_page(ctx, e, doc->pages.items[ctx->chosen[page_num]]);
+        write_chosen_page(ctx, e, doc->pages.items[ctx->chosen[page_num]], num, 0);
     }
     return ASSEMBLY_OK;
 }
@@ -639,6 +678,34 @@ void write_xref(extract_ctx *ctx)
     }
 }
 
+// An encrypted document's output is encrypted as it is: the trailer names
+// its encryption dictionary (the object written under its own number, or
+// the dictionary the input's trailer held, byte for byte) and carries its
+// /ID array byte for byte, so that the same file key opens it.
+void write_trailer_encryption(extract_ctx *ctx)
+{
+    const pdf_doc *doc = ctx->doc;
+    const doc_crypt &c = doc->crypt;
+    out_buf *out = &ctx->out;
+    if (!c.opened)
+        return;
+    int32_t num = encryption_dict_num(doc);
+    if (num > 0) {
+        out_text(out, " /Encrypt ");
+        buf_int(out, num);
+        out_text(out, " ");
+        buf_int(out, doc_written_gen(doc, num));
+        out_text(out, " R");
+    } else if (c.dict_off >= 0) {
+        out_text(out, " /Encrypt ");
+        out_file_range(out, doc, c.dict_off, c.dict_end);
+    }
+    if (c.id_off >= 0) {
+        out_text(out, " /ID ");
+        out_file_range(out, doc, c.id_off, c.id_end);
+    }
+}
+
 int write_xref_and_trailer(extract_ctx *ctx)
 {
     out_buf *out = &ctx->out;
@@ -652,7 +719,9 @@ int write_xref_and_trailer(extract_ctx *ctx)
     buf_int(out, size);
     out_text(out, " /Root ");
     buf_int(out, ctx->doc->max_num + 1);
-    out_text(out, " 0 R >>\nstartxref\n");
+    out_text(out, " 0 R");
+    write_trailer_encryption(ctx);
+    out_text(out, " >>\nstartxref\n");
     buf_int(out, xref);
     out_text(out, "\n%%EOF\n");
     return ctx->out.lost ? ASSEMBLY_NO_MEMORY : ASSEMBLY_OK;

@@ -8,20 +8,62 @@
 
 #include <cstdint>
 
+#include "crypt/objcrypt.h"
 #include "write/buf.h"
 #include "write/write.h"
 
 struct page_entry;
 
+// ---- Strings that change object (reencrypt.cc) ------------------------------
+
+// Where a text's strings come from: a plain object of the input, whose
+// strings an encrypted document encrypts with the key of its number and
+// generation, or an object stream (compressed), whose strings are not
+// encrypted on their own.
+struct string_source {
+    int32_t num;
+    int32_t gen;
+    int32_t compressed;
+};
+
+// How the strings of a text change on the way out. While active is 0 the
+// text is copied unchanged: the document's strings are not encrypted, or
+// the text stays in the object it came from.
+struct string_keys {
+    int32_t active;
+    int32_t from_plain;  // the source strings are not encrypted
+    objcrypt_key from;
+    objcrypt_key to;
+    int32_t to_num;  // the object the text now stands in
+    int32_t to_gen;
+};
+
+// The keys for text from `from` written into object to_num, generation
+// to_gen.
+string_keys string_keys_for(const pdf_doc *doc, const string_source &from, int32_t to_num,
+                            int32_t to_gen);
+
+// Appends text[0, len), each literal or hex string in it decrypted with the
+// source's key and encrypted with the target's, written as a hex string;
+// the bytes around the strings are copied unchanged, and so is the whole
+// text when keys is null or inactive. Sets out->lost when memory runs out.
+void recrypt_append(out_buf *out, const unsigned char *text, int32_t len,
+                    const string_keys *keys);
+
+// ---- Page dictionaries (pagedict.cc) ----------------------------------------
+
 // Writes the page dictionary text[start, end) (from its "<<" through its
 // ">>") anew: every top-level entry but /Parent copied unchanged, then
 // /Parent naming parent_num, then the inherited media box, crop box,
 // rotation and resources the dictionary does not state itself (inherited
-// indirect resources named with resources_gen). Returns the result of the
-// last append.
+// indirect resources named with resources_gen). The page's own entries
+// pass through recrypt_append with own_keys, inherited inline resources
+// with resources_keys (either may be null). Returns the result of the last
+// append.
 unsigned char *rebuild_page_dict(out_buf *buf, const unsigned char *text, int32_t start,
                                  int32_t end, int32_t parent_num, const page_entry &page,
-                                 int32_t resources_gen = 0);
+                                 int32_t resources_gen = 0, const string_keys *own_keys = nullptr,
+                                 const string_keys *resources_keys = nullptr);
 
 // What an output's new catalog carries over from the input's catalog: the
 // values of /AcroForm and /OCProperties, byte for byte, when they are a

@@ -77,8 +77,10 @@ void buf_box(out_buf *buf, const char *key, const double box[4])
 }
 
 // Copies every top-level entry of text[pos, end) except /Parent, each
-// followed by one space; returns the own-key flags seen.
-int copy_own_entries(out_buf *buf, const unsigned char *text, int32_t pos, int32_t end)
+// followed by one space, its strings passed through keys; returns the
+// own-key flags seen.
+int copy_own_entries(out_buf *buf, const unsigned char *text, int32_t pos, int32_t end,
+                     const string_keys *keys)
 {
     int own = 0;
     while (pos < end) {
@@ -102,7 +104,7 @@ int copy_own_entries(out_buf *buf, const unsigned char *text, int32_t pos, int32
             int32_t key_len = key_end - pos;
             if (!key_is(text + pos, key_len, "/Parent")) {
                 own |= own_key_flag(text + pos, key_len);
-                buf_bytes(buf, text + pos, static_cast<uint64_t>(after - pos));
+                recrypt_append(buf, text + pos, after - pos, keys);
                 buf_text(buf, " ");
             }
             pos = after;
@@ -118,12 +120,13 @@ int copy_own_entries(out_buf *buf, const unsigned char *text, int32_t pos, int32
 
 unsigned char *rebuild_page_dict(out_buf *buf, const unsigned char *text, int32_t start,
                                  int32_t end, int32_t parent_num, const page_entry &page,
-                                 int32_t resources_gen)
+                                 int32_t resources_gen, const string_keys *own_keys,
+                                 const string_keys *resources_keys)
 {
     buf_text(buf, "<< ");
     if (dict_opens_at(text, start, end))
         start += 2;
-    int own = copy_own_entries(buf, text, start, end);
+    int own = copy_own_entries(buf, text, start, end, own_keys);
     buf_text(buf, "/Parent ");
     buf_int(buf, parent_num);
     buf_text(buf, " 0 R ");
@@ -147,8 +150,8 @@ unsigned char *rebuild_page_dict(out_buf *buf, const unsigned char *text, int32_
             // The inherited text may hold NUL bytes inside strings: its
             // length is the recorded one, never the terminator's position.
             buf_text(buf, "/Resources ");
-            buf_bytes(buf, page.resources_text,
-                      static_cast<uint64_t>(page.resources_len > 0 ? page.resources_len : 0));
+            recrypt_append(buf, reinterpret_cast<const unsigned char *>(page.resources_text),
+                           page.resources_len, resources_keys);
             buf_text(buf, " ");
         }
     }
