@@ -184,24 +184,6 @@ TEST(Load, ProducersAgreeWithQpdfOnPageCounts)
     }
 }
 
-TEST(Load, EncryptedFilesAreRefused)
-{
-    if (!have_tool("qpdf"))
-        GTEST_SKIP() << "qpdf is not installed";
-    std::string dir = make_temp_dir();
-    std::string in = dir + "/in.pdf", out = dir + "/enc.pdf";
-    write_file(in, simple_pdf(2));
-    for (const char *bits : {"40", "128", "256"}) {
-        ASSERT_EQ(run_command(std::string("qpdf --allow-weak-crypto --encrypt u o ") + bits + " -- '" + in + "' '" +
-                              out + "' >/dev/null 2>&1"),
-                  0);
-        EXPECT_EQ(rorezide_page_count(out.c_str()), -1);
-        EXPECT_EQ(std::string(rorezide_last_error()),
-                  "Encrypted PDFs are not supported: '" + out + "'")
-            << bits;
-    }
-}
-
 TEST(Load, DamagedFilesFailCleanly)
 {
     std::string good = simple_pdf(4);

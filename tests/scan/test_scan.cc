@@ -233,3 +233,43 @@ TEST(ObjHeaderSkip, TheWhiteSpaceSetDecidesWhereTheHeaderEnds)
     EXPECT_EQ(gen, 0);
     EXPECT_EQ(obj_header_skip(u(s), 0, 6, SPACE_C), 6);  // cut at the limit
 }
+
+TEST(DecodeString, EscapesEndsOfLineAndHexDigits)
+{
+    struct {
+        const char *text;
+        std::string bytes;
+    } cases[] = {
+        {"(plain)", "plain"},
+        {"(a\\(b\\)c\\\\d)", "a(b)c\\d"},
+        {"(\\n\\r\\t\\b\\f)", "\n\r\t\b\f"},
+        {"(\\101\\0612\\7777)", std::string("A12\xFF" "7", 5)},  // three digits at most, mod 256
+        {"(\\0)", std::string(1, '\0')},
+        {"(a\\\r\nb\\\nc)", "abc"},                  // a backslash before an end of line
+        {"(a\r\nb\rc\nd)", "a\nb\nc\nd"},            // an end of line alone is one LF
+        {"(\\q(nested)x)", "q(nested)x"},            // unknown escape: the byte is kept
+        {"<41 42\n4>", "AB@"},                       // white space passed over, lone digit
+        {"<4a4B>", "JK"},
+        {"<>", ""},
+    };
+    for (const auto &c : cases) {
+        std::string t = c.text;
+        unsigned char out[64];
+        int32_t n = -1;
+        int32_t after = t[0] == '(' ? decode_literal_string(u(t), 0, len(t), out, 64, &n)
+                                    : decode_hex_string(u(t), 0, len(t), out, 64, &n);
+        EXPECT_EQ(after, len(t)) << t;
+        EXPECT_EQ(std::string(reinterpret_cast<char *>(out), static_cast<size_t>(n)), c.bytes) << t;
+    }
+    // A string that runs to the limit gives nothing; a small room still
+    // gets the full count, and only the bytes that fit.
+    std::string open = "(abc";
+    int32_t n = 7;
+    EXPECT_EQ(decode_literal_string(u(open), 0, len(open), nullptr, 0, &n), -1);
+    EXPECT_EQ(n, 0);
+    std::string t = "(abcdef)";
+    unsigned char two[2];
+    EXPECT_EQ(decode_literal_string(u(t), 0, len(t), two, 2, &n), len(t));
+    EXPECT_EQ(n, 6);
+    EXPECT_EQ(two[1], 'b');
+}

@@ -92,9 +92,15 @@ std::string check_layout(const std::string &pdf)
     int size = std::max(in_use.back(), listed_free.back()) + 1;
     size_t root_at = pdf.find("/Root ", p);
     int root = root_at == std::string::npos ? -1 : std::atoi(pdf.c_str() + root_at + 6);
-    std::string trailer = "trailer\n<< /Size " + std::to_string(size) + " /Root " +
-                          std::to_string(root) + " 0 R >>\nstartxref\n" + xs + "\n%%EOF\n";
-    if (pdf.compare(p, std::string::npos, trailer) != 0)
+    std::string head = "trailer\n<< /Size " + std::to_string(size) + " /Root " +
+                       std::to_string(root) + " 0 R";
+    std::string tail = " >>\nstartxref\n" + xs + "\n%%EOF\n";
+    if (pdf.compare(p, head.size(), head) != 0 || pdf.size() < p + head.size() + tail.size() ||
+        pdf.compare(pdf.size() - tail.size(), tail.size(), tail) != 0)
+        return "trailer";
+    // What an encrypted input's output adds: its /Encrypt and /ID.
+    size_t extra = pdf.size() - tail.size() - p - head.size();
+    if (extra > 0 && pdf.compare(p + head.size(), 10, " /Encrypt ") != 0)
         return "trailer";
     if (std::count(in_use.begin(), in_use.end(), root) == 0 ||
         std::count(in_use.begin(), in_use.end(), root + 1) == 0)
