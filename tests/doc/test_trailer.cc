@@ -137,3 +137,31 @@ TEST(TrailerChain, ManyTrailersStayLinear)
     EXPECT_LE(t.doc.trailer_work, 3 * (5 * size + (1 << 20)));
     EXPECT_GE(t.doc.trailer_work, size);
 }
+
+TEST(TrailerChain, EncryptionValuesComeFromTheTrailerThatGaveRoot)
+{
+    std::string stream_dict = "<< /Type /XRef /Root 1 0 R /Encrypt 5 0 R /ID [<aa> <bb>] /Size 8 >>";
+    struct {
+        std::string file;
+        int num, gen;
+        std::string dict, id;  // the inline dictionary and the /ID array found
+    } cases[] = {
+        {classic("/Root 1 0 R /Encrypt 9 2 R /ID [<01><02>]"), 9, 2, "", "[<01><02>]"},
+        {classic("/Root 1 0 R /ID [(a]b) ()] /Encrypt << /Filter /Standard /V 1 >>"), -1, -1,
+         "<< /Filter /Standard /V 1 >>", "[(a]b) ()]"},
+        // Only the dictionary's own /Encrypt counts.
+        {classic("/Root 1 0 R /X << /Encrypt 3 0 R >>"), -1, -1, "", ""},
+        {"7 0 obj " + stream_dict + " stream\n/ID [<ff>]\nendstream endobj\n", 5, 0, "", "[<aa> <bb>]"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.file);
+        trailers t("%PDF-1.4\n" + c.file + "startxref\n9\n%%EOF\n");
+        const doc_crypt &k = t.doc.crypt;
+        EXPECT_EQ(t.doc.root_num, 1);
+        EXPECT_EQ(t.doc.encrypted, 1);
+        EXPECT_EQ(k.dict_num, c.num);
+        EXPECT_EQ(k.dict_gen, c.gen);
+        EXPECT_EQ(k.dict_off < 0 ? "" : slice(t.doc, k.dict_off, k.dict_end), c.dict);
+        EXPECT_EQ(k.id_off < 0 ? "" : slice(t.doc, k.id_off, k.id_end), c.id);
+    }
+}
