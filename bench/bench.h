@@ -26,5 +26,6 @@ void bench_load();
 void bench_objstm();
 void bench_split();
 void bench_burst();
+void bench_burst_encrypted();
 
 #endif

@@ -54,7 +54,7 @@ const std::string &bench_dir()
 int main(int argc, char **argv)
 {
     // Optional section names select what runs: crypt, inflate, load, objstm,
-    // split, burst.
+    // split, burst, burst-encrypted.
     auto wanted = [&](const char *name) {
         if (argc < 2)
             return true;
@@ -75,6 +75,8 @@ int main(int argc, char **argv)
         bench_split();
     if (wanted("burst"))
         bench_burst();
+    if (wanted("burst-encrypted"))
+        bench_burst_encrypted();
     if (!std::getenv("ROREZIDE_BENCH_KEEP"))
         std::system(("rm -rf '" + bench_dir() + "'").c_str());
     return 0;
