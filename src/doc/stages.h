@@ -6,7 +6,8 @@
 
 #include "doc/doc.h"
 
-// Sets root_num and encrypted from the trailers and cross-reference streams.
+// Sets root_num, info_num and encrypted from the trailers and
+// cross-reference streams.
 void trailer_read_chain(pdf_doc *doc);
 
 // Appends one plain entry for each "N G obj" header of the file image.

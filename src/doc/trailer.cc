@@ -1,6 +1,7 @@
-// The trailer chain. Only two facts are taken from the trailers: the /Root
-// object number, for choosing the catalog, and whether any trailer or
-// cross-reference stream declares /Encrypt. Cross-reference entries are never
+// The trailer chain. Only three facts are taken from the trailers: the /Root
+// object number, for choosing the catalog, the /Info number of the same
+// trailer, which outputs carry, and whether any trailer or cross-reference
+// stream declares /Encrypt. Cross-reference entries are never
 // read: objects are located by the object scan. After the /Prev walk every
 // classic trailer of the file is read once more in file order, because files
 // with broken startxref offsets are common and their trailers still name the
@@ -31,6 +32,7 @@ constexpr int32_t SECTION_NOT_CLASSIC = -2;
 struct trailer_ctx {
     occ_search startxref;
     occ_search root;
+    occ_search info;
     occ_search encrypt;
 };
 
@@ -52,6 +54,19 @@ int32_t window_end(trailer_ctx *ctx, int32_t size, int32_t from)
     return b <= 0 ? size : b;
 }
 
+// The /Info number of the trailer dictionary in data[s, b): the first
+// /Info followed by a number, read like /Root; -1 when there is none.
+int32_t trailer_info(occ_search *info, const unsigned char *data, int32_t size, int32_t s,
+                     int32_t b)
+{
+    for (int32_t i = occ_find_name(info, s, b); i >= 0; i = occ_find_name(info, i + 1, b)) {
+        int32_t v = int_after(data, i + 5, b, size);
+        if (v >= 0)
+            return v;
+    }
+    return -1;
+}
+
 // Reads the trailer dictionary after the "trailer" keyword at pos. Its window
 // runs from the first '<' to the next "startxref", not to the matching
 // ">>": damaged trailers are read as far as their names can be found.
@@ -69,6 +84,7 @@ void parse_trailer_dict(trailer_ctx *ctx, const unsigned char *data, int32_t siz
         int32_t v = int_after(data, r + 5, b, size);
         if (v >= 0) {
             doc->root_num = v;
+            doc->info_num = trailer_info(&ctx->info, data, size, s, b);
             break;
         }
     }
@@ -111,7 +127,8 @@ int32_t walk_classic_section(trailer_ctx *ctx, const unsigned char *data, int32_
 
 // A cross-reference stream at x, its dictionary read as plain text in the
 // 512 bytes from x. Returns the /Prev offset or -1.
-int32_t walk_xref_stream(const unsigned char *data, int32_t size, int32_t x, pdf_doc *doc)
+int32_t walk_xref_stream(trailer_ctx *ctx, const unsigned char *data, int32_t size, int32_t x,
+                         pdf_doc *doc)
 {
     int32_t w = static_cast<int64_t>(x) + XREF_STREAM_WINDOW < size ? x + XREF_STREAM_WINDOW : size;
     if (find_name(data, size, x, w, "XRef") < 0)
@@ -119,8 +136,10 @@ int32_t walk_xref_stream(const unsigned char *data, int32_t size, int32_t x, pdf
     int32_t r = find_name(data, size, x, w, "Root");
     if (r >= 0) {
         int32_t v = int_after(data, r + 5, w, size);
-        if (v > 0)
+        if (v > 0) {
             doc->root_num = v;
+            doc->info_num = trailer_info(&ctx->info, data, size, x, w);
+        }
     }
     if (find_name(data, size, x, w, "Encrypt") >= 0)
         doc->encrypted = 1;
@@ -140,7 +159,7 @@ void walk_sections(trailer_ctx *ctx, const unsigned char *data, int32_t size,
         if (kw_at(data, x, size, "xref"))
             next = walk_classic_section(ctx, data, size, x, doc);
         if (next == SECTION_NOT_CLASSIC)
-            next = walk_xref_stream(data, size, x, doc);
+            next = walk_xref_stream(ctx, data, size, x, doc);
         x = next;
     }
 }
@@ -167,14 +186,17 @@ void trailer_read_chain(pdf_doc *doc)
     trailer_ctx ctx;
     occ_init_kw(&ctx.startxref, data, size, "startxref");
     occ_init_name(&ctx.root, data, size, "Root");
+    occ_init_name(&ctx.info, data, size, "Info");
     occ_init_name(&ctx.encrypt, data, size, "Encrypt");
     int32_t first = int_after(data, sx + 9, size, size);
     if (first >= 0 && first < size)
         walk_sections(&ctx, data, size, first, doc);
     if (!doc->encrypted)
         read_all_trailers(&ctx, data, size, doc);
-    doc->trailer_work = ctx.startxref.examined + ctx.root.examined + ctx.encrypt.examined;
+    doc->trailer_work =
+        ctx.startxref.examined + ctx.root.examined + ctx.info.examined + ctx.encrypt.examined;
     occ_free(&ctx.startxref);
     occ_free(&ctx.root);
+    occ_free(&ctx.info);
     occ_free(&ctx.encrypt);
 }

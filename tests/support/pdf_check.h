@@ -12,7 +12,8 @@
 // their generation G, startxref
 // at the "x" of "xref", and the exact trailer, whose /Size is one more than
 // the highest number listed and whose /Root and the number after it (the
-// new pages node) are listed. Returns "" when all holds, else what is
+// new pages node) are listed, followed by an /Info reference to an object
+// written when there is one. Returns "" when all holds, else what is
 // wrong.
 std::string check_layout(const std::string &pdf);
 
