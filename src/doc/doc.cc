@@ -90,6 +90,7 @@ int doc_read_file(const char *path, pdf_doc *doc)
     }
     std::fclose(f);
     doc->root_num = -1;
+    doc->info_num = -1;
     doc->encrypted = 0;
     doc->catalog_idx = -1;
     doc_crypt *c = &doc->crypt;

@@ -93,6 +93,8 @@ struct pdf_doc {
     unsigned char *data;
     int32_t size;
     int32_t root_num;
+    // The /Info number of the trailer dictionary that gave root_num, or -1.
+    int32_t info_num;
     int32_t encrypted;  // some trailer or cross-reference stream names /Encrypt
     doc_crypt crypt;
     objvec objs;

@@ -6,8 +6,9 @@
 
 #include "doc/doc.h"
 
-// Sets root_num and encrypted from the trailers and cross-reference streams,
-// and where the /Encrypt and /ID of the one that gave /Root stand.
+// Sets root_num, info_num and encrypted from the trailers and
+// cross-reference streams, and where the /Encrypt and /ID of the one that
+// gave /Root stand.
 void trailer_read_chain(pdf_doc *doc);
 
 // Appends one plain entry for each "N G obj" header of the file image.

@@ -1,7 +1,8 @@
 // The trailer chain. Only these facts are taken from the trailers: the /Root
-// object number, for choosing the catalog, whether any trailer or
-// cross-reference stream declares /Encrypt, and, in the one that gave /Root,
-// where its /Encrypt value and its /ID array stand. Cross-reference entries are never
+// object number, for choosing the catalog, the /Info number of the same
+// trailer, which outputs carry, whether any trailer or cross-reference
+// stream declares /Encrypt, and where the /Encrypt value and the /ID array
+// of the trailer that gave /Root stand. Cross-reference entries are never
 // read: objects are located by the object scan. After the /Prev walk every
 // classic trailer of the file is read once more in file order, because files
 // with broken startxref offsets are common and their trailers still name the
@@ -35,6 +36,7 @@ constexpr int32_t SECTION_NOT_CLASSIC = -2;
 struct trailer_ctx {
     occ_search startxref;
     occ_search root;
+    occ_search info;
     occ_search encrypt;
 };
 
@@ -102,6 +104,19 @@ void note_crypt(const unsigned char *data, int32_t s, int32_t limit, bool names_
     }
 }
 
+// The /Info number of the trailer dictionary in data[s, b): the first
+// /Info followed by a number, read like /Root; -1 when there is none.
+int32_t trailer_info(occ_search *info, const unsigned char *data, int32_t size, int32_t s,
+                     int32_t b)
+{
+    for (int32_t i = occ_find_name(info, s, b); i >= 0; i = occ_find_name(info, i + 1, b)) {
+        int32_t v = int_after(data, i + 5, b, size);
+        if (v >= 0)
+            return v;
+    }
+    return -1;
+}
+
 // Reads the trailer dictionary after the "trailer" keyword at pos. Its window
 // runs from the first '<' to the next "startxref", not to the matching
 // ">>": damaged trailers are read as far as their names can be found.
@@ -120,6 +135,7 @@ void parse_trailer_dict(trailer_ctx *ctx, const unsigned char *data, int32_t siz
         int32_t v = int_after(data, r + 5, b, size);
         if (v >= 0) {
             doc->root_num = v;
+            doc->info_num = trailer_info(&ctx->info, data, size, s, b);
             note_crypt(data, s, b, names_encrypt, doc);
             break;
         }
@@ -177,7 +193,8 @@ void note_crypt_xref_stream(const unsigned char *data, int32_t size, int32_t x, 
 
 // A cross-reference stream at x, its dictionary read as plain text in the
 // 512 bytes from x. Returns the /Prev offset or -1.
-int32_t walk_xref_stream(const unsigned char *data, int32_t size, int32_t x, pdf_doc *doc)
+int32_t walk_xref_stream(trailer_ctx *ctx, const unsigned char *data, int32_t size, int32_t x,
+                         pdf_doc *doc)
 {
     int32_t w = static_cast<int64_t>(x) + XREF_STREAM_WINDOW < size ? x + XREF_STREAM_WINDOW : size;
     if (find_name(data, size, x, w, "XRef") < 0)
@@ -188,6 +205,7 @@ int32_t walk_xref_stream(const unsigned char *data, int32_t size, int32_t x, pdf
         int32_t v = int_after(data, r + 5, w, size);
         if (v > 0) {
             doc->root_num = v;
+            doc->info_num = trailer_info(&ctx->info, data, size, x, w);
             note_crypt_xref_stream(data, size, x, w, names_encrypt, doc);
         }
     }
@@ -209,7 +227,7 @@ void walk_sections(trailer_ctx *ctx, const unsigned char *data, int32_t size,
         if (kw_at(data, x, size, "xref"))
             next = walk_classic_section(ctx, data, size, x, doc);
         if (next == SECTION_NOT_CLASSIC)
-            next = walk_xref_stream(data, size, x, doc);
+            next = walk_xref_stream(ctx, data, size, x, doc);
         x = next;
     }
 }
@@ -236,14 +254,17 @@ void trailer_read_chain(pdf_doc *doc)
     trailer_ctx ctx;
     occ_init_kw(&ctx.startxref, data, size, "startxref");
     occ_init_name(&ctx.root, data, size, "Root");
+    occ_init_name(&ctx.info, data, size, "Info");
     occ_init_name(&ctx.encrypt, data, size, "Encrypt");
     int32_t first = int_after(data, sx + 9, size, size);
     if (first >= 0 && first < size)
         walk_sections(&ctx, data, size, first, doc);
     if (!doc->encrypted)
         read_all_trailers(&ctx, data, size, doc);
-    doc->trailer_work = ctx.startxref.examined + ctx.root.examined + ctx.encrypt.examined;
+    doc->trailer_work =
+        ctx.startxref.examined + ctx.root.examined + ctx.info.examined + ctx.encrypt.examined;
     occ_free(&ctx.startxref);
     occ_free(&ctx.root);
+    occ_free(&ctx.info);
     occ_free(&ctx.encrypt);
 }

@@ -323,11 +323,14 @@ int seed_pages(extract_ctx *ctx, const int *pages, int count)
                       pe.resources_len, doc->max_num, ctx->needed, ctx->worklist,
                       &ctx->wcount);
     }
-    // The new catalog's form and layers reach what they reference.
+    // The new catalog's carried values reach what they reference, and the
+    // document information travels with every output.
     for (int k = 0; k < CARRY_COUNT; k++)
         if (ctx->carry.value[k])
             scan_refs(ctx->carry.value[k], ctx->carry.len[k], doc->max_num, ctx->needed,
                       ctx->worklist, &ctx->wcount);
+    if (ctx->info_num > 0)
+        queue_seed(ctx, ctx->info_num);
     // An encrypted document's output keeps its encryption dictionary,
     // copied as it stands (its strings are never encrypted), for the
     // trailer to name.
@@ -720,6 +723,13 @@ int write_xref_and_trailer(extract_ctx *ctx)
     out_text(out, " /Root ");
     buf_int(out, ctx->doc->max_num + 1);
     out_text(out, " 0 R");
+    if (ctx->info_num > 0) {
+        out_text(out, " /Info ");
+        buf_int(out, ctx->info_num);
+        out_text(out, " ");
+        buf_int(out, doc_written_gen(ctx->doc, ctx->info_num));
+        out_text(out, " R");
+    }
     write_trailer_encryption(ctx);
     out_text(out, " >>\nstartxref\n");
     buf_int(out, xref);
@@ -767,6 +777,9 @@ void extract_ctx_init(extract_ctx *ctx, const pdf_doc *doc, int use_cache)
     ctx->use_cache = use_cache;
     ctx->pos_limit = OUTPUT_POS_LIMIT;
     catalog_carry_find(doc, &ctx->carry);
+    // The document information is carried when the load found its object.
+    bool info = doc->info_num > 0 && doc->info_num <= doc->max_num && doc_find(doc, doc->info_num) >= 0;
+    ctx->info_num = info ? doc->info_num : -1;
 }
 
 int extract_pages_with(extract_ctx *ctx, const int *pages, int count, const char *path)

@@ -65,16 +65,18 @@ unsigned char *rebuild_page_dict(out_buf *buf, const unsigned char *text, int32_
                                  int32_t resources_gen = 0, const string_keys *own_keys = nullptr,
                                  const string_keys *resources_keys = nullptr);
 
-// What an output's new catalog carries over from the input's catalog: the
-// values of /AcroForm and /OCProperties, byte for byte, when they are a
-// reference, a dictionary or an array. A null value is absent.
-enum { CARRY_ACROFORM, CARRY_OCPROPERTIES, CARRY_COUNT };
+// What an output's new catalog carries over from the input's catalog, byte
+// for byte: the values of /AcroForm and /OCProperties when they are a
+// reference, a dictionary or an array, and of /Lang when it is a string, a
+// hex string or a reference. A null value is absent.
+enum { CARRY_ACROFORM, CARRY_OCPROPERTIES, CARRY_LANG, CARRY_COUNT };
 struct catalog_carry {
     const unsigned char *value[CARRY_COUNT];
     int32_t len[CARRY_COUNT];
 };
 
-// The key each carried value stands under, "/AcroForm" and "/OCProperties".
+// The key each carried value stands under: "/AcroForm", "/OCProperties",
+// "/Lang".
 extern const char *const CARRY_KEYS[CARRY_COUNT];
 
 // Finds the carried values in the catalog the load chose (none when the
@@ -156,6 +158,7 @@ struct extract_ctx {
     out_buf out;
     uint64_t pos_limit;  // OUTPUT_POS_LIMIT
     catalog_carry carry;
+    int32_t info_num;  // the input's document information, carried; else -1
 };
 
 void extract_ctx_init(extract_ctx *ctx, const pdf_doc *doc, int use_cache);

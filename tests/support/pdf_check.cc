@@ -1,6 +1,7 @@
 #include "support/pdf_check.h"
 
 #include <algorithm>
+#include <map>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -59,6 +60,7 @@ std::string check_layout(const std::string &pdf)
         return "startxref does not point at xref";
     size_t p = x + 5;
     std::vector<int> in_use, listed_free;
+    std::map<int, int> gens;
     int next = 0;  // lowest number the next subsection may start at
     while (pdf.compare(p, 8, "trailer\n") != 0) {
         int first = 0, count = 0;
@@ -84,6 +86,7 @@ std::string check_layout(const std::string &pdf)
                 (off > 0 && pdf[off - 1] != '\n'))
                 return "entry " + std::to_string(i) + " does not point at its header";
             in_use.push_back(i);
+            gens[i] = gen;
         }
         next = first + count + 1;  // runs are maximal: a gap lies between them
     }
@@ -92,8 +95,17 @@ std::string check_layout(const std::string &pdf)
     int size = std::max(in_use.back(), listed_free.back()) + 1;
     size_t root_at = pdf.find("/Root ", p);
     int root = root_at == std::string::npos ? -1 : std::atoi(pdf.c_str() + root_at + 6);
+    // The document information, when carried, names an object written.
+    std::string info;
+    size_t info_at = pdf.find(" /Info ", p);
+    if (info_at != std::string::npos) {
+        int num = std::atoi(pdf.c_str() + info_at + 7);
+        info = " /Info " + std::to_string(num) + " " + std::to_string(gens[num]) + " R";
+        if (std::count(in_use.begin(), in_use.end(), num) == 0)
+            return "information dictionary missing";
+    }
     std::string head = "trailer\n<< /Size " + std::to_string(size) + " /Root " +
-                       std::to_string(root) + " 0 R";
+                       std::to_string(root) + " 0 R" + info;
     std::string tail = " >>\nstartxref\n" + xs + "\n%%EOF\n";
     if (pdf.compare(p, head.size(), head) != 0 || pdf.size() < p + head.size() + tail.size() ||
         pdf.compare(pdf.size() - tail.size(), tail.size(), tail) != 0)

@@ -10,10 +10,11 @@
 // free head "0000000000 65535 f " as number 0 and whose other entries are
 // the same free entry or point at the first digit of "N G obj" lines with
 // their generation G, startxref
-// at the "x" of "xref", and the exact trailer (with an /Encrypt entry and
-// what follows it after /Root, for an encrypted input), whose /Size is one
-// more than the highest number listed and whose /Root and the number after
-// it (the new pages node) are listed. Returns "" when all holds, else what is
+// at the "x" of "xref", and the exact trailer, whose /Size is one more than
+// the highest number listed and whose /Root and the number after it (the
+// new pages node) are listed, followed by an /Info reference to an object
+// written when there is one, and for an encrypted input by its /Encrypt
+// and what follows. Returns "" when all holds, else what is
 // wrong.
 std::string check_layout(const std::string &pdf);
 

@@ -25,11 +25,13 @@ namespace {
 //   keeps its palette in a string; pages 1 and 2 inherit it;
 // - page 3 has inline /Resources of its own, with another palette string,
 //   and an inline free-text annotation whose text and appearance are
-//   strings of the page dictionary itself.
+//   strings of the page dictionary itself;
+// - the catalog's /Lang and the document information's /Title, strings
+//   that outputs carry too.
 std::string strings_pdf()
 {
     pdf_builder b;
-    b.obj(1, "<< /Type /Catalog /Pages 2 0 R /AcroForm << /Fields [6 0 R 7 0 R] "
+    b.obj(1, "<< /Type /Catalog /Pages 2 0 R /Lang (de-CH) /AcroForm << /Fields [6 0 R 7 0 R] "
              "/NeedAppearances true /DA (/Helv 20 Tf 0 0 1 rg) "
              "/DR << /Font << /Helv 8 0 R >> >> >> >>");
     b.obj(2, "<< /Type /Pages /Kids [3 0 R 10 0 R 4 0 R] /Count 3 /MediaBox [0 0 300 200] "
@@ -50,7 +52,8 @@ std::string strings_pdf()
     b.obj(10, "<< /Type /Page /Parent 2 0 R /Contents 11 0 R /Annots [7 0 R] >>");
     b.stream(11, "<< >>",
              "/CS1 cs 0 sc 20 20 260 40 re f BT /F1 24 Tf 0 g 30 70 Td (Two) Tj ET");
-    return b.finish("/Root 1 0 R");
+    b.obj(12, "<< /Title (Pages \\(and strings\\)) /Producer (rorezide tests) >>");
+    return b.finish("/Root 1 0 R /Info 12 0 R");
 }
 
 std::string qpdf_report(const std::string &args, const std::string &path)
@@ -104,6 +107,11 @@ TEST(Encrypted, EveryMethodSplitsAndKeepsItsProtection)
         ASSERT_NE(want.find("P = "), std::string::npos) << want;
         check_all_splits(out, in, [&want](const std::string &output) {
             EXPECT_EQ(qpdf_report("--show-encryption", output), want) << output;
+            std::string plain_text;
+            run_command("qpdf --decrypt --qdf '" + output + "' - 2>&1", &plain_text);
+            EXPECT_NE(plain_text.find("/Lang (de-CH)"), std::string::npos) << output;
+            EXPECT_NE(plain_text.find("/Title (Pages \\(and strings\\))"), std::string::npos)
+                << output;
         });
     }
 }

@@ -302,6 +302,45 @@ TEST(ExtractPages, TheNewCatalogCarriesFormsAndLayers)
     }
 }
 
+TEST(ExtractPages, TheDocumentInformationAndLanguageTravel)
+{
+    // /Lang is carried when it is a string, a hex string or a reference;
+    // /Info when the load found its object, under its generation.
+    struct carry_case {
+        std::string lang, info;
+        std::string catalog, trailer_info;
+    } cases[] = {
+        {"(en-GB)", "/Info 9 2 R", " /Lang (en-GB)", " /Info 9 2 R"},
+        {"<656E>", "/Info 8 0 R", " /Lang <656E>", ""},  // 8 is no object
+        {"7 0 R", "", " /Lang 7 0 R", ""},
+        {"/en", "", "", ""},
+    };
+    for (const carry_case &c : cases) {
+        pdf_builder b;
+        b.obj(1, "<< /Type /Catalog /Pages 2 0 R /Lang " + c.lang + " >>");
+        b.obj(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>");
+        b.obj(3, "<< /Type /Page /Parent 2 0 R >>");
+        b.obj(7, "(fr)");
+        b.obj(9, 2, "<< /Title (A title) /Author (An author) >>");
+        loaded in(b.finish("/Root 1 0 R " + c.info));
+        ASSERT_EQ(in.rc, 0);
+        std::string out = in.extract({1});
+        EXPECT_EQ(check_layout(out), "") << c.lang;
+        EXPECT_EQ(object_text(out, 10),
+                  "10 0 obj\n<< /Type /Catalog /Pages 11 0 R" + c.catalog + " >>\nendobj\n");
+        EXPECT_NE(out.find("trailer\n<< /Size 12 /Root 10 0 R" + c.trailer_info + " >>"),
+                  std::string::npos)
+            << c.info;
+        EXPECT_EQ(object_text(out, 9).empty(), c.trailer_info.empty());
+        if (!c.trailer_info.empty() && have_tool("pdfinfo")) {
+            std::string shown;
+            run_command("pdfinfo '" + in.dir + "/out.pdf'", &shown);
+            EXPECT_NE(shown.find("Title:           A title"), std::string::npos) << shown;
+            EXPECT_NE(shown.find("Author:          An author"), std::string::npos) << shown;
+        }
+    }
+}
+
 TEST(ExtractPages, ACarriedArrayEndsOutsideTheDictionariesItHolds)
 {
     // A bracket inside a dictionary of the array does not end it; an array
