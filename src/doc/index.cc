@@ -356,10 +356,11 @@ void dedup_mark_reduced(const pdf_doc *doc, const unsigned char *container, unsi
 }
 
 // Table of the first entry for each number; built only when the highest
-// number is within the file size, since a larger one fails the load anyway.
+// number is within the limit for the file's size, since a larger one fails
+// the load anyway.
 void index_build_lookup(pdf_doc *doc)
 {
-    if (doc->max_num > doc->size)
+    if (doc->max_num > obj_num_limit(doc->size))
         return;
     size_t slots = static_cast<size_t>(doc->max_num) + 1;
     doc->by_num = static_cast<int32_t *>(std::malloc(slots * sizeof(int32_t)));
