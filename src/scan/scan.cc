@@ -312,6 +312,16 @@ int32_t digits_value(const unsigned char *buf, int32_t from, int32_t to)
     return static_cast<int32_t>(v);
 }
 
+// True when the five bytes ending at p are the end-of-file marker "%%EOF".
+// Some producers append an incremental update right after it, so the
+// update's first header reads "%%EOF4 0 obj": inside a comment, strictly,
+// but every reader that follows the cross-reference table finds the object
+// there.
+bool eof_marker_ends_at(const unsigned char *buf, int32_t p)
+{
+    return p >= 4 && std::memcmp(buf + p - 4, "%%EOF", 5) == 0;
+}
+
 }  // namespace
 
 int32_t obj_header_before(const unsigned char *buf, int32_t q, int32_t *num_start, int32_t *gen)
@@ -338,7 +348,7 @@ int32_t obj_header_before(const unsigned char *buf, int32_t q, int32_t *num_star
         p--;
     if (p == mark)
         return 0;
-    if (p >= 0 && is_alnum(buf[p]))
+    if (p >= 0 && is_alnum(buf[p]) && !eof_marker_ends_at(buf, p))
         return 0;
     *num_start = p + 1;
     *gen = digits_value(buf, gen_first, gen_last);

@@ -233,9 +233,10 @@ int32_t ref_at(const unsigned char *buf, int32_t pos, int32_t limit, const ref_r
 int find_ref(const unsigned char *text, int32_t length, int32_t *pos, int32_t *num);
 
 // An object header "N G obj" read backwards from the "obj" at q: C white
-// space between the parts, and no letter or digit before N. Returns N with
-// its first digit's position in *num_start and G in *gen, or 0 when no header
-// stands there.
+// space between the parts, and no letter or digit before N unless it ends
+// the five bytes "%%EOF" (an update appended without a line break after
+// the previous end-of-file marker). Returns N with its first digit's
+// position in *num_start and G in *gen, or 0 when no header stands there.
 int32_t obj_header_before(const unsigned char *buf, int32_t q, int32_t *num_start, int32_t *gen);
 
 // An object header read again forwards from its first digit: N, white space

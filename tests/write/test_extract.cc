@@ -15,6 +15,7 @@
 #include "base/error.h"
 #include "doc/doc.h"
 #include "support/fixture.h"
+#include "support/fixture_docs.h"
 #include "support/pdf_check.h"
 #include "write/extract.h"
 #include "write/write.h"
@@ -435,6 +436,23 @@ TEST(ExtractPages, OutputsReachingTheOffsetLimitAreRefused)
     EXPECT_EQ(extract_pages_with(&ctx, one, 1, out.c_str()), 1);
     EXPECT_EQ(read_file(out), full);
     extract_ctx_free(&ctx);
+}
+
+TEST(ExtractPages, AnUpdateGluedToTheEndMarkerWinsLikeAnyUpdate)
+{
+    // The update rewrites page 2 with /Rotate 180 and starts "%%EOF4 0 obj".
+    std::string plain = incremental_pdf();
+    std::string glued = plain;
+    size_t eof = glued.find("%%EOF\n");
+    ASSERT_EQ(glued.compare(eof + 6, 8, "4 0 obj\n"), 0);
+    glued.erase(eof + 5, 1);
+    loaded a(plain), b(glued);
+    ASSERT_EQ(b.rc, 0);
+    ASSERT_EQ(b.doc.pages.count, 3);
+    EXPECT_EQ(b.doc.pages.items[1].rotate, 180);
+    std::string out = b.extract({2});
+    EXPECT_NE(object_text(out, 4).find("/Rotate 180"), std::string::npos);
+    EXPECT_EQ(out, a.extract({2}));
 }
 
 TEST(ExtractPages, SharedContextWritesWhatSingleCallsWrite)
