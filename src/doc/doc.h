@@ -99,7 +99,7 @@ struct pdf_doc {
     // stored without compression.
     int64_t objstm_work;
     // What the object scan spent: bytes its searches for a dictionary's
-    // close ran over.
+    // close ran over, and comments it stepped over.
     int64_t index_work;
     // What the trailer stage spent: bytes its repeated searches (for
     // "startxref", /Root and /Encrypt) examined.
