@@ -176,7 +176,8 @@ int32_t length_object_value(pdf_doc *doc, extent_ctx *ctx, int32_t v)
     int32_t i = num_order_first(&ctx->order, &doc->objs, v);
     if (i < 0 || doc->objs.items[i].dict_off >= 0)
         return -1;
-    // The header is read with PDF white space between its parts here.
+    // The header is read with PDF white space between its parts here;
+    // comments may stand between it and the value.
     int32_t c = obj_header_skip(doc->data, doc->objs.items[i].obj_off, doc->size, SPACE_PDF);
     c = skip_space_comments(doc->data, c, doc->size, SPACE_PDF, &ctx->comments);
     int32_t len = parse_int_at(doc->data, doc->size, &c);

@@ -608,8 +608,10 @@ int32_t choose_catalog(const pdf_doc *doc, int64_t *scan_budget)
 
 // The page-tree root named by the catalog: the catalog itself when it is a
 // page-tree node, else the first /Pages followed by a number of at least 1.
-// The comments stepped over after the names may hold further /Pages names
-// and run on over them; in all they may cover the catalog's text once.
+// A comment stepped over after one name may run on over thousands of
+// further /Pages names written inside it; the comments stepped over may
+// cover the catalog's text once in all, and the reading then stops at a
+// comment.
 int32_t find_tree_root(const pdf_doc *doc, const obj_entry &cat)
 {
     node_kind kind = obj_type(doc->data, doc->size, cat);

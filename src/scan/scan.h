@@ -342,7 +342,8 @@ int parse_box(const unsigned char *buf, int32_t end, int32_t start, const char *
               double out[4]);
 
 // parse_box without the name search: the rectangle after white space and
-// comments at after, its numbers separated by white space and comments too. *stop, when given, receives the position of the byte the reading
+// comments at after, its numbers separated by white space and comments
+// too. *stop, when given, receives the position of the byte the reading
 // stopped at.
 int parse_box_after(const unsigned char *buf, int32_t end, int32_t after, double out[4],
                     int32_t *stop = nullptr);
