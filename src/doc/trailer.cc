@@ -34,6 +34,10 @@ struct trailer_ctx {
     occ_search root;
     occ_search info;
     occ_search encrypt;
+    // Bytes of comments the trailers may still step over: the windows of
+    // trailers without "startxref" overlap, and one comment may hold
+    // thousands of them.
+    int64_t comments;
 };
 
 // Position of the last "startxref" lying wholly within the final 2,048
@@ -73,7 +77,7 @@ int32_t trailer_info(occ_search *info, const unsigned char *data, int32_t size, 
 void parse_trailer_dict(trailer_ctx *ctx, const unsigned char *data, int32_t size,
                         int32_t pos, pdf_doc *doc)
 {
-    int32_t s = skip_pdf_space(data, pos + 7, size);
+    int32_t s = skip_space_comments(data, pos + 7, size, SPACE_PDF, &ctx->comments);
     if (s >= size)
         return;
     int32_t b = window_end(ctx, size, s);
@@ -81,7 +85,7 @@ void parse_trailer_dict(trailer_ctx *ctx, const unsigned char *data, int32_t siz
         return;
     for (int32_t r = occ_find_name(&ctx->root, s, b); r >= 0;
          r = occ_find_name(&ctx->root, r + 1, b)) {
-        int32_t v = int_after(data, r + 5, b, size);
+        int32_t v = int_after(data, r + 5, b, size, &ctx->comments);
         if (v >= 0) {
             doc->root_num = v;
             doc->info_num = trailer_info(&ctx->info, data, size, s, b);
@@ -117,12 +121,12 @@ int32_t walk_classic_section(trailer_ctx *ctx, const unsigned char *data, int32_
     if (t < 0)
         return SECTION_NOT_CLASSIC;
     parse_trailer_dict(ctx, data, size, t, doc);
-    int32_t u = skip_pdf_space(data, t + 7, size);
+    int32_t u = skip_space_comments(data, t + 7, size, SPACE_PDF, &ctx->comments);
     int32_t b = window_end(ctx, size, u);
     int32_t prev = find_name(data, size, u, b, "Prev");
     if (prev < 0)
         return -1;
-    return int_after(data, prev + 5, size, size);
+    return int_after(data, prev + 5, size, size, &ctx->comments);
 }
 
 // A cross-reference stream at x, its dictionary read as plain text in the
@@ -184,6 +188,7 @@ void trailer_read_chain(pdf_doc *doc)
     if (sx < 0)
         return;
     trailer_ctx ctx;
+    ctx.comments = size;
     occ_init_kw(&ctx.startxref, data, size, "startxref");
     occ_init_name(&ctx.root, data, size, "Root");
     occ_init_name(&ctx.info, data, size, "Info");
