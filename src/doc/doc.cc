@@ -101,8 +101,7 @@ int doc_read_file(const char *path, pdf_doc *doc)
 // What the index-building stages could not find is reported here.
 int doc_check_index(const pdf_doc *doc, const char *path)
 {
-    int32_t bound = doc->size < MAX_OBJ_NUM + 1 ? doc->size : MAX_OBJ_NUM + 1;
-    if (doc->max_num > bound) {
+    if (doc->max_num > obj_num_limit(doc->size)) {
         set_error("object number %ld out of range for a %ld-byte file",
                   static_cast<long>(doc->max_num), static_cast<long>(doc->size));
         return -1;

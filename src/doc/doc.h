@@ -13,6 +13,20 @@
 // object number.
 constexpr int32_t MAX_OBJ_NUM = 8388607;
 
+// Object numbers up to this are accepted in a file of any size.
+constexpr int32_t OBJ_NUM_FLOOR = 1048576;
+
+// The highest object number a file of size bytes may use: its size, or
+// OBJ_NUM_FLOOR when that is more, and never above MAX_OBJ_NUM + 1. Files
+// whose producers number objects sparsely are valid with numbers far beyond
+// their size; the floor admits them while a small hostile file still costs
+// the tables indexed by object number no more than a few megabytes.
+inline int32_t obj_num_limit(int32_t size)
+{
+    int32_t bound = size > OBJ_NUM_FLOOR ? size : OBJ_NUM_FLOOR;
+    return bound < MAX_OBJ_NUM + 1 ? bound : MAX_OBJ_NUM + 1;
+}
+
 // One indexed object. A plain entry locates the object in the file image; a
 // compressed entry (compressed = 1) holds its text inside an object-stream
 // buffer, and all its position fields are 0.
@@ -124,7 +138,7 @@ struct pdf_doc {
     // stored without compression.
     int64_t objstm_work;
     // What the object scan spent: bytes its searches for a dictionary's
-    // close ran over.
+    // close ran over, and comments it stepped over.
     int64_t index_work;
     // What the trailer stage spent: bytes its repeated searches (for
     // "startxref", /Root and /Encrypt) examined.

@@ -15,10 +15,12 @@ namespace {
 
 // A dictionary that never closes makes its search run to the end of the
 // file; a file holding thousands of such headers would cost thousands of
-// passes over its tail. The searches of one object scan may cover this many
-// times the file size in all, which no intact or merely truncated file comes
-// near; past that, a search stops at the next "obj" keyword, since no
-// dictionary of a real file holds an object header.
+// passes over its tail, and so would thousands of headers on one line, each
+// followed by a comment running to its end. The searches and the comments
+// stepped over of one object scan may cover this many times the file size
+// in all, which no intact or merely truncated file comes near; past that, a
+// search stops at the next "obj" keyword, since no dictionary of a real file
+// holds an object header, and comments are no longer stepped over.
 constexpr int64_t DICT_SCAN_BUDGET_FACTOR = 16;
 
 // True when the three bytes at q, whose last one is known to be 'j', are an
@@ -51,7 +53,8 @@ int32_t next_obj_keyword(const unsigned char *data, int32_t size, int32_t from)
 void entry_find_dict(const unsigned char *data, int32_t size, int32_t q, obj_entry *e,
                      int64_t *budget)
 {
-    int32_t s = skip_pdf_space(data, q + 3, size);
+    // Producers write comments after the header ("1 0 obj % entry point").
+    int32_t s = skip_space_comments(data, q + 3, size, SPACE_PDF, budget);
     // s may be the file size itself, which for the largest inputs leaves
     // no room for s + 1 in 32 bits.
     if (!dict_opens_at(data, s, size))
@@ -62,7 +65,7 @@ void entry_find_dict(const unsigned char *data, int32_t size, int32_t q, obj_ent
     *budget -= (close > 0 ? close : end) - s;
     if (close <= 0)
         return;
-    int32_t t = skip_pdf_space(data, close + 2, size);
+    int32_t t = skip_space_comments(data, close + 2, size, SPACE_PDF, budget);
     if (kw_at(data, t, size, "stream")) {
         e->has_stream = 1;
         e->dict_end = t;
@@ -154,6 +157,10 @@ struct extent_ctx {
     num_order order;
     int32_t order_built;
     occ_search endstream;
+    // Bytes of comments the length readers may still step over: every
+    // stream naming one length object reads its header again, and one
+    // dictionary may hold thousands of /Length keys inside one comment.
+    int64_t comments;
 };
 
 // The length an indirect /Length names: the integer that is the whole body
@@ -169,8 +176,10 @@ int32_t length_object_value(pdf_doc *doc, extent_ctx *ctx, int32_t v)
     int32_t i = num_order_first(&ctx->order, &doc->objs, v);
     if (i < 0 || doc->objs.items[i].dict_off >= 0)
         return -1;
-    // The header is read with PDF white space between its parts here.
+    // The header is read with PDF white space between its parts here;
+    // comments may stand between it and the value.
     int32_t c = obj_header_skip(doc->data, doc->objs.items[i].obj_off, doc->size, SPACE_PDF);
+    c = skip_space_comments(doc->data, c, doc->size, SPACE_PDF, &ctx->comments);
     int32_t len = parse_int_at(doc->data, doc->size, &c);
     return len < 0 ? -1 : len;
 }
@@ -184,7 +193,7 @@ int32_t stream_length(pdf_doc *doc, extent_ctx *ctx, const obj_entry &e)
     int32_t end = e.dict_end;
     for (int32_t pos = find_name(data, size, e.dict_off, end, "Length"); pos >= 0;
          pos = find_name(data, size, pos + 1, end, "Length")) {
-        int32_t p = skip_pdf_space(data, pos + 7, end);
+        int32_t p = skip_space_comments(data, pos + 7, end, SPACE_PDF, &ctx->comments);
         if (p >= end)
             return -1;
         if (!is_digit(data[p]) && data[p] != '-')
@@ -238,6 +247,7 @@ int32_t stream_data_start(const unsigned char *data, int32_t size, int32_t dict_
 void index_stream_extents(pdf_doc *doc)
 {
     extent_ctx ctx{};
+    ctx.comments = doc->size;
     occ_init_kw(&ctx.endstream, doc->data, doc->size, "endstream");
     for (int32_t i = 0; i < doc->objs.count; i++) {
         obj_entry *e = &doc->objs.items[i];
@@ -356,10 +366,11 @@ void dedup_mark_reduced(const pdf_doc *doc, const unsigned char *container, unsi
 }
 
 // Table of the first entry for each number; built only when the highest
-// number is within the file size, since a larger one fails the load anyway.
+// number is within the limit for the file's size, since a larger one fails
+// the load anyway.
 void index_build_lookup(pdf_doc *doc)
 {
-    if (doc->max_num > doc->size)
+    if (doc->max_num > obj_num_limit(doc->size))
         return;
     size_t slots = static_cast<size_t>(doc->max_num) + 1;
     doc->by_num = static_cast<int32_t *>(std::malloc(slots * sizeof(int32_t)));

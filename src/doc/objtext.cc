@@ -30,7 +30,7 @@ node_kind obj_type(const unsigned char *data, int32_t size, const obj_entry &e,
             seen += reach(from, r.end);
             break;
         }
-        int32_t v = skip_pdf_space(r.buf, pos + 5, r.end);
+        int32_t v = skip_space_comments(r.buf, pos + 5, r.end);
         seen += reach(from, int64_t(v) + 7);
         if (v < r.end && r.buf[v] == '/') {
             if (kw_at(r.buf, v + 1, r.end, "Page")) {

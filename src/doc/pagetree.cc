@@ -184,10 +184,57 @@ int32_t find_names_in_text(const text_range &r, unsigned wanted, int32_t pos[NAM
     return last < 0 ? r.end : past(r, int64_t(last) + 10);
 }
 
-// Where each node name first stands in the node's range, or -1. /Kids is
-// looked for in pages nodes only. Plain objects are searched through the
-// occurrence lists; an object-stream text, which no list covers, in one
-// charged pass.
+// Just past the name found at pos.
+int32_t after_name(int32_t pos, int name)
+{
+    return pos + 1 + static_cast<int32_t>(std::strlen(NODE_NAMES[name]));
+}
+
+// The next occurrence of the name at or after from in the node's range, or
+// -1: from the occurrence list for a plain object, by a charged search in an
+// object-stream text.
+int32_t next_node_name(walk_ctx *w, const obj_entry &e, const text_range &r, int name,
+                       int32_t from)
+{
+    if (from >= r.end)
+        return -1;
+    if (!e.compressed)
+        return occ_find_name(&w->names[name], from, r.end);
+    int32_t hit = find_name(r.buf, r.end, from, r.end, NODE_NAMES[name]);
+    spend(&w->scan_budget, from, hit >= 0 ? past(r, after_name(hit, name)) : r.end);
+    return hit;
+}
+
+// A name written inside a comment ("% was /Rotate 90") is no entry of the
+// node: each such occurrence gives way to the next one after the comment.
+// The names are settled in the order they stand, so that one walk over the
+// range, charged to the budget, serves them all.
+void drop_commented_names(walk_ctx *w, const obj_entry &e, const text_range &r,
+                          int32_t pos[NAME_COUNT])
+{
+    comment_walk cw = comment_walk_begin(r.start, r.end);
+    unsigned open = 0;
+    for (int k = 0; k < NAME_COUNT; k++)
+        if (pos[k] >= 0)
+            open |= 1u << k;
+    while (open != 0) {
+        int first = -1;
+        for (int k = 0; k < NAME_COUNT; k++)
+            if ((open & (1u << k)) && (first < 0 || pos[k] < pos[first]))
+                first = k;
+        int32_t after = comment_holding(r.buf, &cw, pos[first]);
+        if (after >= 0)
+            pos[first] = next_node_name(w, e, r, first, after);
+        if (after < 0 || pos[first] < 0)
+            open &= ~(1u << first);
+    }
+    w->scan_budget -= cw.examined;
+}
+
+// Where each node name first stands in the node's range outside comments,
+// or -1. /Kids is looked for in pages nodes only. Plain objects are searched
+// through the occurrence lists; an object-stream text, which no list
+// covers, in one charged pass.
 void find_node_names(walk_ctx *w, const obj_entry &e, const text_range &r, bool kids,
                      int32_t pos[NAME_COUNT])
 {
@@ -199,17 +246,12 @@ void find_node_names(walk_ctx *w, const obj_entry &e, const text_range &r, bool 
     }
     if (e.compressed) {
         spend(&w->scan_budget, r.start, find_names_in_text(r, wanted, pos));
-        return;
+    } else {
+        for (int k = 0; k < NAME_COUNT; k++)
+            if (wanted & (1u << k))
+                pos[k] = occ_find_name(&w->names[k], r.start, r.end);
     }
-    for (int k = 0; k < NAME_COUNT; k++)
-        if (wanted & (1u << k))
-            pos[k] = occ_find_name(&w->names[k], r.start, r.end);
-}
-
-// Just past the name found at pos.
-int32_t after_name(int32_t pos, int name)
-{
-    return pos + 1 + static_cast<int32_t>(std::strlen(NODE_NAMES[name]));
+    drop_commented_names(w, e, r, pos);
 }
 
 // The rectangle after the name found at pos (see parse_box_after), charged
@@ -236,7 +278,7 @@ void read_own_rotate(walk_ctx *w, const text_range &r, int32_t pos, node_own *o)
     if (pos < 0)
         return;
     int32_t after = after_name(pos, NAME_ROTATE);
-    int32_t c = skip_pdf_space(r.buf, after, r.end);
+    int32_t c = skip_space_comments(r.buf, after, r.end);
     int32_t before = c;
     int32_t v = parse_int_at(r.buf, r.end, &c);
     spend(&w->scan_budget, after, past(r, c == before ? int64_t(c) + 1 : c));
@@ -251,7 +293,7 @@ void read_own_rotate(walk_ctx *w, const text_range &r, int32_t pos, node_own *o)
 // inherits. Returns where the reading stopped.
 int32_t read_resources_value(const text_range &r, int32_t after, node_own *o)
 {
-    int32_t p = skip_pdf_space(r.buf, after, r.end);
+    int32_t p = skip_space_comments(r.buf, after, r.end);
     if (p >= r.end)
         return r.end;
     if (is_digit(r.buf[p])) {
@@ -405,7 +447,7 @@ int32_t read_kids(const text_range &r, int32_t pos, int32_t cap, int32_t **kids,
     *stop = pos;
     if (pos < 0)
         return 0;
-    int32_t p = skip_pdf_space(r.buf, pos + 5, r.end);
+    int32_t p = skip_space_comments(r.buf, pos + 5, r.end);
     *stop = past(r, p);
     if (p >= r.end || r.buf[p] != '[')
         return 0;
@@ -415,7 +457,7 @@ int32_t read_kids(const text_range &r, int32_t pos, int32_t cap, int32_t **kids,
     int32_t n = 0;
     p++;
     while (p < r.end && n < cap) {
-        p = skip_pdf_space(r.buf, p, r.end);
+        p = skip_space_comments(r.buf, p, r.end);
         *stop = past(r, p);
         if (p >= r.end || r.buf[p] == ']')
             break;
@@ -578,15 +620,20 @@ int32_t choose_catalog(const pdf_doc *doc, int64_t *scan_budget)
 
 // The page-tree root named by the catalog: the catalog itself when it is a
 // page-tree node, else the first /Pages followed by a number of at least 1.
+// A comment stepped over after one name may run on over thousands of
+// further /Pages names written inside it; the comments stepped over may
+// cover the catalog's text once in all, and the reading then stops at a
+// comment.
 int32_t find_tree_root(const pdf_doc *doc, const obj_entry &cat)
 {
     node_kind kind = obj_type(doc->data, doc->size, cat);
     if (kind != NODE_OTHER)
         return cat.num;
     text_range r = obj_text_range(doc->data, doc->size, cat);
+    int64_t comments = r.end - r.start;
     for (int32_t pos = find_name(r.buf, r.end, r.start, r.end, "Pages"); pos >= 0;
          pos = find_name(r.buf, r.end, pos + 1, r.end, "Pages")) {
-        int32_t v = int_after(r.buf, pos + 6, r.end, r.end);
+        int32_t v = int_after(r.buf, pos + 6, r.end, r.end, &comments);
         if (v >= 1)
             return v;
     }

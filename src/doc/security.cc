@@ -37,7 +37,7 @@ int32_t value_pos(const dict_text &d, const char *name)
     if (key < 0)
         return -1;
     int32_t after = key + 1 + static_cast<int32_t>(std::strlen(name));
-    int32_t p = skip_pdf_space(d.buf, after, d.end);
+    int32_t p = skip_space_comments(d.buf, after, d.end);
     return p < d.end ? p : -1;
 }
 
@@ -146,7 +146,7 @@ bool read_id0(const pdf_doc *doc, unsigned char **id0, size_t *len)
     const doc_crypt &c = doc->crypt;
     if (c.id_off < 0)
         return true;
-    int32_t p = skip_pdf_space(doc->data, c.id_off + 1, c.id_end);
+    int32_t p = skip_space_comments(doc->data, c.id_off + 1, c.id_end);
     int32_t n = 0;
     if (!string_at(doc->data, p, c.id_end, nullptr, 0, &n) || n == 0)
         return true;

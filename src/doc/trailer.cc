@@ -38,6 +38,10 @@ struct trailer_ctx {
     occ_search root;
     occ_search info;
     occ_search encrypt;
+    // Bytes of comments the trailers may still step over: the windows of
+    // trailers without "startxref" overlap, and one comment may hold
+    // thousands of them.
+    int64_t comments;
 };
 
 // Position of the last "startxref" lying wholly within the final 2,048
@@ -61,7 +65,7 @@ int32_t window_end(trailer_ctx *ctx, int32_t size, int32_t from)
 // The /Encrypt value at pos: a reference "N G R" or a dictionary.
 void read_encrypt_value(const unsigned char *data, int32_t pos, int32_t limit, doc_crypt *c)
 {
-    int32_t p = skip_pdf_space(data, pos, limit);
+    int32_t p = skip_space_comments(data, pos, limit);
     if (dict_opens_at(data, p, limit)) {
         int32_t close = find_dict_close(data, limit, p, limit);
         if (close > 0) {
@@ -94,7 +98,7 @@ void note_crypt(const unsigned char *data, int32_t s, int32_t limit, bool names_
     if (key >= 0)
         read_encrypt_value(data, key + 8, limit, c);
     int32_t id = find_key_own(data, limit, s, limit, "ID");
-    int32_t p = id < 0 ? limit : skip_pdf_space(data, id + 3, limit);
+    int32_t p = id < 0 ? limit : skip_space_comments(data, id + 3, limit);
     if (p < limit && data[p] == '[') {
         int32_t end = skip_array(data, p, limit);
         if (end > 0) {
@@ -123,7 +127,7 @@ int32_t trailer_info(occ_search *info, const unsigned char *data, int32_t size, 
 void parse_trailer_dict(trailer_ctx *ctx, const unsigned char *data, int32_t size,
                         int32_t pos, pdf_doc *doc)
 {
-    int32_t s = skip_pdf_space(data, pos + 7, size);
+    int32_t s = skip_space_comments(data, pos + 7, size, SPACE_PDF, &ctx->comments);
     if (s >= size)
         return;
     int32_t b = window_end(ctx, size, s);
@@ -132,7 +136,7 @@ void parse_trailer_dict(trailer_ctx *ctx, const unsigned char *data, int32_t siz
     bool names_encrypt = occ_find_name(&ctx->encrypt, s, b) >= 0;
     for (int32_t r = occ_find_name(&ctx->root, s, b); r >= 0;
          r = occ_find_name(&ctx->root, r + 1, b)) {
-        int32_t v = int_after(data, r + 5, b, size);
+        int32_t v = int_after(data, r + 5, b, size, &ctx->comments);
         if (v >= 0) {
             doc->root_num = v;
             doc->info_num = trailer_info(&ctx->info, data, size, s, b);
@@ -169,12 +173,12 @@ int32_t walk_classic_section(trailer_ctx *ctx, const unsigned char *data, int32_
     if (t < 0)
         return SECTION_NOT_CLASSIC;
     parse_trailer_dict(ctx, data, size, t, doc);
-    int32_t u = skip_pdf_space(data, t + 7, size);
+    int32_t u = skip_space_comments(data, t + 7, size, SPACE_PDF, &ctx->comments);
     int32_t b = window_end(ctx, size, u);
     int32_t prev = find_name(data, size, u, b, "Prev");
     if (prev < 0)
         return -1;
-    return int_after(data, prev + 5, size, size);
+    return int_after(data, prev + 5, size, size, &ctx->comments);
 }
 
 // note_crypt for the dictionary of the cross-reference stream at x, which
@@ -252,6 +256,7 @@ void trailer_read_chain(pdf_doc *doc)
     if (sx < 0)
         return;
     trailer_ctx ctx;
+    ctx.comments = size;
     occ_init_kw(&ctx.startxref, data, size, "startxref");
     occ_init_name(&ctx.root, data, size, "Root");
     occ_init_name(&ctx.info, data, size, "Info");

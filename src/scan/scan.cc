@@ -309,6 +309,37 @@ inline int32_t depth_walk(const unsigned char *buf, int32_t start, int32_t limit
 
 }  // namespace
 
+comment_walk comment_walk_begin(int32_t start, int32_t limit)
+{
+    return comment_walk{start, limit, false, 0};
+}
+
+int32_t comment_holding(const unsigned char *buf, comment_walk *w, int32_t target)
+{
+    // A target behind the walk lies in the construct it stepped over last,
+    // the one that held an earlier target.
+    if (target < w->pos)
+        return w->in_comment ? w->pos : -1;
+    int32_t p = target;
+    while (p > w->pos && buf[p - 1] != '%' && buf[p - 1] != '\n' && buf[p - 1] != '\r')
+        p--;
+    w->examined += target - p;
+    if (p == w->pos || buf[p - 1] != '%')
+        return -1;
+    // A '%' stands on the line, perhaps inside a string: only a walk from a
+    // place outside every construct tells.
+    while (w->pos <= target) {
+        int32_t from = w->pos;
+        lex_step s = lex_next(buf, from, w->limit);
+        w->examined += s.next - from;
+        w->pos = s.next;
+        w->in_comment = buf[from] == '%';
+        if (s.next > target)
+            return w->in_comment ? s.next : -1;
+    }
+    return -1;
+}
+
 int32_t find_dict_close(const unsigned char *buf, int32_t len, int32_t start, int32_t end)
 {
     return depth_walk(buf, start, min32(len, end), GOAL_CLOSE, nullptr);
@@ -345,9 +376,10 @@ int32_t skip_token(const unsigned char *buf, int32_t pos, int32_t end)
     return pos;
 }
 
-int32_t int_after(const unsigned char *buf, int32_t after, int32_t space_bound, int32_t end)
+int32_t int_after(const unsigned char *buf, int32_t after, int32_t space_bound, int32_t end,
+                  int64_t *allowance)
 {
-    int32_t c = skip_pdf_space(buf, after, space_bound);
+    int32_t c = skip_space_comments(buf, after, space_bound, SPACE_PDF, allowance);
     return parse_int_at(buf, end, &c);
 }
 
@@ -426,6 +458,16 @@ int32_t digits_value(const unsigned char *buf, int32_t from, int32_t to)
     return static_cast<int32_t>(v);
 }
 
+// True when the five bytes ending at p are the end-of-file marker "%%EOF".
+// Some producers append an incremental update right after it, so the
+// update's first header reads "%%EOF4 0 obj": inside a comment, strictly,
+// but every reader that follows the cross-reference table finds the object
+// there.
+bool eof_marker_ends_at(const unsigned char *buf, int32_t p)
+{
+    return p >= 4 && std::memcmp(buf + p - 4, "%%EOF", 5) == 0;
+}
+
 }  // namespace
 
 int32_t obj_header_before(const unsigned char *buf, int32_t q, int32_t *num_start, int32_t *gen)
@@ -452,7 +494,7 @@ int32_t obj_header_before(const unsigned char *buf, int32_t q, int32_t *num_star
         p--;
     if (p == mark)
         return 0;
-    if (p >= 0 && is_alnum(buf[p]))
+    if (p >= 0 && is_alnum(buf[p]) && !eof_marker_ends_at(buf, p))
         return 0;
     *num_start = p + 1;
     *gen = digits_value(buf, gen_first, gen_last);
@@ -585,11 +627,11 @@ int32_t parse_int_at(const unsigned char *buf, int32_t end, int32_t *cursor)
 namespace {
 
 // Reads one decimal number (optional sign, digits, optional fraction) at
-// *p. Returns false when no digit stands there. *p is left where the
+// *p, after white space and comments. Returns false when no digit stands there. *p is left where the
 // reading stopped, either way.
 bool parse_real_at(const unsigned char *buf, int32_t end, int32_t *p, double *out)
 {
-    int32_t i = skip_pdf_space(buf, *p, end);
+    int32_t i = skip_space_comments(buf, *p, end);
     if (i >= end)
         return false;
     double sign = 1.0;
@@ -624,7 +666,7 @@ bool parse_real_at(const unsigned char *buf, int32_t end, int32_t *p, double *ou
 int parse_box_after(const unsigned char *buf, int32_t end, int32_t after, double out[4],
                     int32_t *stop)
 {
-    int32_t p = skip_pdf_space(buf, after, end);
+    int32_t p = skip_space_comments(buf, after, end);
     int ok = p < end && buf[p] == '[';
     if (ok) {
         p++;

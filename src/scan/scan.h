@@ -62,10 +62,11 @@ inline bool is_ref_delim(unsigned char c)
     return is_token_delim(c) || c == ']';
 }
 
-// What may follow the R of a reference value in a page dictionary.
+// What may follow the R of a reference value in a page dictionary: a
+// comment may start right after it ("4 0 R% note").
 inline bool is_ref_end(unsigned char c)
 {
-    return is_c_space(c) || c == '/' || c == '>' || c == ']';
+    return is_c_space(c) || c == '/' || c == '>' || c == ']' || c == '%';
 }
 
 // Anything but a letter or digit: what may follow the R of an indirect
@@ -116,13 +117,40 @@ inline int32_t skip_pdf_space(const unsigned char *buf, int32_t pos, int32_t bou
     return skip_space(buf, pos, bound, SPACE_PDF);
 }
 
+// A comment: '%' through the first LF or CR. Returns the position after
+// the line end, or -1 when the comment runs to limit.
+int32_t skip_comment(const unsigned char *buf, int32_t open, int32_t limit);
+
+// The white space between the tokens of an object: bytes of the set and
+// comments, each comment from its '%' through its line end, as PDF reads a
+// comment as one white-space byte. A comment that runs to bound ends the
+// skip there. Used wherever a reader steps from one token of an object to
+// the next (after "obj", between a key and its value, between array
+// entries, before "stream"); the parts of "N G R" and "N G obj" stay
+// separated by plain white space. Readers that may come back to the same
+// bytes from many starts (a comment can hold a thousand keys or headers)
+// pass an allowance: comments are then stepped over only while it is above
+// 0, and their bytes are taken from it.
+inline int32_t skip_space_comments(const unsigned char *buf, int32_t pos, int32_t bound,
+                                   space_set set = SPACE_PDF, int64_t *allowance = nullptr)
+{
+    for (;;) {
+        pos = skip_space(buf, pos, bound, set);
+        if (pos >= bound || buf[pos] != '%' || (allowance && *allowance <= 0))
+            return pos;
+        int32_t next = skip_comment(buf, pos, bound);
+        if (next < 0)
+            next = bound;
+        if (allowance)
+            *allowance -= next - pos;
+        pos = next;
+    }
+}
+
 // ---- Constructs ------------------------------------------------------------
 // Each reader starts at the construct's first byte, reads nothing at or
 // beyond limit, and returns the position just after the construct, or -1
 // when the construct runs to the limit.
-
-// A comment: '%' through the first LF or CR.
-int32_t skip_comment(const unsigned char *buf, int32_t open, int32_t limit);
 
 // A literal string: '(' through the ')' that closes it, nested parentheses
 // counted and a backslash escaping the byte after it.
@@ -192,6 +220,27 @@ inline lex_step lex_next(const unsigned char *buf, int32_t pos, int32_t limit)
     return lex_construct(buf, pos, limit);
 }
 
+// Whether names found by a plain search (find_name, an occurrence list)
+// stand inside comments, where they are no keys: a forward walk over a text
+// that starts outside every construct, asked about positions in ascending
+// order.
+struct comment_walk {
+    int32_t pos;       // where the walk stands, outside every construct
+    int32_t limit;
+    bool in_comment;   // the construct the walk stepped over last, up to pos, is a comment
+    int64_t examined;  // bytes looked at, for the caller's budget
+};
+
+// A walk over [start, limit).
+comment_walk comment_walk_begin(int32_t start, int32_t limit);
+
+// For target, below the limit and at or after every target asked about
+// before: the position just past the comment holding it (the limit for a
+// comment that runs to it), or -1 when no comment holds it. Only a '%' on
+// target's own line can open such a comment, so the walk steps forward
+// over constructs only when one stands there.
+int32_t comment_holding(const unsigned char *buf, comment_walk *w, int32_t target);
+
 // A dictionary: the position of the ">>" matching the "<<" at start, found
 // by walking with a depth count that starts at 0 (a start inside a
 // dictionary makes its first ">>" drive the depth below 0, and nothing is
@@ -211,9 +260,11 @@ int32_t skip_token(const unsigned char *buf, int32_t pos, int32_t end);
 // the value; returns -1 and leaves *cursor alone when no integer stands there.
 int32_t parse_int_at(const unsigned char *buf, int32_t end, int32_t *cursor);
 
-// The integer after a name that ends at after: PDF white space skipped below
-// space_bound, then parse_int_at bounded by end. -1 when none is read.
-int32_t int_after(const unsigned char *buf, int32_t after, int32_t space_bound, int32_t end);
+// The integer after a name that ends at after: white space and comments
+// skipped below space_bound (skip_space_comments, with its allowance), then
+// parse_int_at bounded by end. -1 when none is read.
+int32_t int_after(const unsigned char *buf, int32_t after, int32_t space_bound, int32_t end,
+                  int64_t *allowance = nullptr);
 
 // How a reference "N G R" is accepted where it is read.
 struct ref_rule {
@@ -255,9 +306,10 @@ int32_t ref_at(const unsigned char *buf, int32_t pos, int32_t limit, const ref_r
 int find_ref(const unsigned char *text, int32_t length, int32_t *pos, int32_t *num);
 
 // An object header "N G obj" read backwards from the "obj" at q: C white
-// space between the parts, and no letter or digit before N. Returns N with
-// its first digit's position in *num_start and G in *gen, or 0 when no header
-// stands there.
+// space between the parts, and no letter or digit before N unless it ends
+// the five bytes "%%EOF" (an update appended without a line break after
+// the previous end-of-file marker). Returns N with its first digit's
+// position in *num_start and G in *gen, or 0 when no header stands there.
 int32_t obj_header_before(const unsigned char *buf, int32_t q, int32_t *num_start, int32_t *gen);
 
 // An object header read again forwards from its first digit: N, white space
@@ -311,8 +363,9 @@ int32_t find_name_top(const unsigned char *buf, int32_t len, int32_t start, int3
 int parse_box(const unsigned char *buf, int32_t end, int32_t start, const char *name,
               double out[4]);
 
-// parse_box without the name search: the rectangle after white space at
-// after. *stop, when given, receives the position of the byte the reading
+// parse_box without the name search: the rectangle after white space and
+// comments at after, its numbers separated by white space and comments
+// too. *stop, when given, receives the position of the byte the reading
 // stopped at.
 int parse_box_after(const unsigned char *buf, int32_t end, int32_t after, double out[4],
                     int32_t *stop = nullptr);

@@ -63,8 +63,8 @@ void catalog_carry_find(const pdf_doc *doc, catalog_carry *carry)
         int32_t key = find_key_own(r.buf, r.end, r.start, r.end, name);
         if (key < 0)
             continue;
-        int32_t value = skip_pdf_space(r.buf, key + 1 + static_cast<int32_t>(std::strlen(name)),
-                                       r.end);
+        int32_t value = skip_space_comments(
+            r.buf, key + 1 + static_cast<int32_t>(std::strlen(name)), r.end);
         int32_t value_end = carried_value_end(k, r.buf, value, r.end);
         if (value_end > value) {
             carry->value[k] = r.buf + value;

@@ -78,15 +78,18 @@ void buf_box(out_buf *buf, const char *key, const double box[4])
 
 // Copies every top-level entry of text[pos, end) except /Parent, each
 // followed by one space, its strings passed through keys; returns the
-// own-key flags seen.
+// own-key flags seen. Comments are white space: between entries they are
+// dropped whole, so that a key written in one ("% was /Rotate 90") is no
+// entry; between a key and its value they are stepped over and copied with
+// the entry.
 int copy_own_entries(out_buf *buf, const unsigned char *text, int32_t pos, int32_t end,
                      const string_keys *keys)
 {
     int own = 0;
     while (pos < end) {
         unsigned char c = text[pos];
-        if (c <= 32) {
-            pos = skip_space(text, pos, end, SPACE_CONTROL);
+        if (c <= 32 || c == '%') {
+            pos = skip_space_comments(text, pos, end, SPACE_CONTROL);
         } else if (c == '>') {
             if (pos + 1 >= end || text[pos + 1] == '>')
                 break;
@@ -97,7 +100,7 @@ int copy_own_entries(out_buf *buf, const unsigned char *text, int32_t pos, int32
             int32_t key_end = skip_token(text, pos + 1, end);
             if (key_end >= end)
                 break;
-            int32_t value = skip_pdf_space(text, key_end, end);
+            int32_t value = skip_space_comments(text, key_end, end);
             if (value >= end)
                 break;
             int32_t after = value_end(text, value, end);

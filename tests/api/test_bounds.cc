@@ -1,6 +1,6 @@
 // Files that claim far more than they hold: a stream length of 2^31 - 1,
 // an object stream of a billion objects, the highest object number the
-// index keeps, a /Prev loop, a million kids, a tree a hundred thousand
+// index keeps, comments that run over thousands of keys, a /Prev loop, a million kids, a tree a hundred thousand
 // levels deep, a compression bomb, thousands of dictionaries that never
 // close and of trailers without startxref. Each must load or fail with the
 // usual conventions, in memory and time that follow the file's real size;
@@ -85,6 +85,16 @@ TEST(HostileBounds, HighestObjectNumberInATenMegabyteFile)
     ASSERT_NE(pdf, "") << message();
     EXPECT_NE(pdf.find("trailer\n<< /Size 8388610 /Root 8388608 0 R >>"), std::string::npos);
     EXPECT_LT(pdf.size(), 2000u);
+}
+
+TEST(HostileBounds, CommentsRunningOverThousandsOfKeysAndHeaders)
+{
+    hostile_file f(commented_line_pdf(300000));
+    ASSERT_EQ(f.count(), 1) << message();
+    std::string pdf = f.range(1, 1);
+    ASSERT_NE(pdf, "") << message();
+    EXPECT_EQ(check_layout(pdf), "");
+    EXPECT_NE(pdf.find("stream\n0 g 0\nendstream"), std::string::npos);
 }
 
 TEST(HostileBounds, PrevEntriesInACycle)

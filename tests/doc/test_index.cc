@@ -51,6 +51,10 @@ TEST(ObjectScan, HeaderShapes)
     EXPECT_EQ(indexed("0 obj 1 endobj").nums(), nv{});          // no room for a number
     EXPECT_EQ(indexed(" 4294967297 0 obj 1 endobj").nums(), nv{1});  // 32-bit wrap
     EXPECT_EQ(indexed(" 3000000000 0 obj 1 endobj").nums(), nv{});   // wraps negative
+    // An update appended right after the end-of-file marker.
+    EXPECT_EQ(indexed("%%EOF4 0 obj 1 endobj").nums(), nv{4});
+    EXPECT_EQ(indexed(" %EOF4 0 obj 1 endobj").nums(), nv{});
+    EXPECT_EQ(indexed(" x%%EOFx4 0 obj 1 endobj").nums(), nv{});
 
     indexed d(" 12 0 obj<</A 1>>endobj");
     ASSERT_EQ(d.nums(), nv{12});

@@ -42,7 +42,8 @@ TEST(ObjType, ClassifiesPageTreeNodes)
     EXPECT_EQ(classify("<< /Type /Pages /Count 0 >>"), 2);
     EXPECT_EQ(classify("<< /Type /Catalog /Kids [] >>"), 2);
     EXPECT_EQ(classify("<< /Type /Catalog >>"), 0);
-    EXPECT_EQ(classify("<< /Type % c\n/Page >>"), 0);
+    EXPECT_EQ(classify("<< /Type % c\n/Page >>"), 1);  // a comment is white space
+    EXPECT_EQ(classify("<< % /Type /Page\n/Type /Font >>"), 0);
     EXPECT_EQ(classify("<< /Type /Pagex >>"), 0);
     EXPECT_EQ(classify("<< /Type /Font /Type /Page >>"), 1);
     obj_entry bare{};

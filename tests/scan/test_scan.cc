@@ -273,3 +273,31 @@ TEST(DecodeString, EscapesEndsOfLineAndHexDigits)
     EXPECT_EQ(n, 6);
     EXPECT_EQ(two[1], 'b');
 }
+
+TEST(Comments, AreWhiteSpaceAndHideNames)
+{
+    // A comment ends at its first line-end byte; an allowance, once spent,
+    // stops the skip at the next '%'.
+    std::string s = " % a\r\n\t%b\n x";
+    EXPECT_EQ(skip_space_comments(u(s), 0, len(s)), len(s) - 1);
+    int64_t allowance = 3;
+    EXPECT_EQ(skip_space_comments(u(s), 0, len(s), SPACE_PDF, &allowance), 7);
+    std::string open = " %runs on";
+    EXPECT_EQ(skip_space_comments(u(open), 0, len(open)), len(open));
+
+    // Names asked about in the order they stand: in a string, in a comment
+    // (twice in one), outside, in an array's comment, and in a comment that
+    // runs to the limit.
+    std::string t = "<< /A (50% /B) % /C /D\n/E [% /F\n] /G (x\n%) /H % /I";
+    comment_walk w = comment_walk_begin(0, len(t));
+    auto at = [&t](const char *name) { return static_cast<int32_t>(t.find(name)); };
+    int32_t line_end = at("/E");
+    EXPECT_EQ(comment_holding(u(t), &w, at("/B")), -1);
+    EXPECT_EQ(comment_holding(u(t), &w, at("/C")), line_end);
+    EXPECT_EQ(comment_holding(u(t), &w, at("/D")), line_end);
+    EXPECT_EQ(comment_holding(u(t), &w, at("/E")), -1);
+    EXPECT_EQ(comment_holding(u(t), &w, at("/F")), at("] /G"));
+    EXPECT_EQ(comment_holding(u(t), &w, at("/H")), -1);  // the '%' is the string's
+    EXPECT_EQ(comment_holding(u(t), &w, at("/I")), len(t));
+    EXPECT_LE(w.examined, 2 * len(t));
+}

@@ -275,3 +275,22 @@ std::string overlapping_bodies_pdf(int count)
     f += bodies + "\nendobj\ntrailer\n<< /Root 1 0 R >>\n";
     return f;
 }
+
+std::string commented_line_pdf(int count)
+{
+    std::string pages, lengths, headers;
+    for (int i = 0; i < count; i++) {
+        pages += "/Pages %";
+        lengths += "/Length %";
+        headers += std::to_string(1000 + i) + " 0 obj %";
+    }
+    pdf_builder b;
+    // After each line, what every key's value reads: nothing until the
+    // last key.
+    b.obj(1, "<< /Type /Catalog " + pages + "\n/Pages 2 0 R >>");
+    b.obj(2, "<< /Type /Pages /Kids [3 0 R] /Count 1 /MediaBox [0 0 200 200] >>");
+    b.obj(3, "<< /Type /Page /Parent 2 0 R /Contents 4 0 R >>");
+    b.stream(4, "<< " + lengths + "\n/Length 5 >>", "0 g 0");
+    b.raw(headers + "\n");
+    return b.finish("/Root 1 0 R");
+}

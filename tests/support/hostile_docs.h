@@ -63,6 +63,13 @@ std::string shared_text_pdf(int count, const std::string &text);
 // every page's text reaches over all the pages nested in it.
 std::string nested_objects_pdf(int count);
 
+// One page whose catalog and contents stream hold `count` keys each
+// followed by a comment that runs on over all the others to the end of a
+// long line, and `count` object headers on one line, each followed by such
+// a comment: every reader that steps over comments after a key or a header
+// could cross the same line `count` times.
+std::string commented_line_pdf(int count);
+
 // One page whose /Annots lists `count` objects that have no "endobj" of
 // their own: each body runs to the single "endobj" at the end of the file,
 // so copying them all would take about count * size / 2 bytes.

@@ -525,6 +525,90 @@ TEST(ExtractPages, OutputsReachingTheOffsetLimitAreRefused)
     extract_ctx_free(&ctx);
 }
 
+namespace {
+
+// One page, object 3, with the dictionary given, under object 2, whose
+// /Kids and /Resources follow comments; headers carry comments on their
+// line as some producers write them. The page is plain, or the only object
+// of the object stream 5, which never reaches the index: the new catalog
+// and pages node are 5 and 6 either way.
+std::string commented_pdf(const std::string &page, bool packed)
+{
+    pdf_builder b;
+    b.raw("1 0 obj % entry point\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n");
+    b.raw("2 0 obj\n<< /Type /Pages /Kids % its one page\n[3 0 R % the page\n] /Count 1 "
+          "/MediaBox [0 0 200 200] /Resources % shared\n<< /ProcSet [/PDF] >> >>\nendobj\n");
+    b.stream(4, "<< >>", "0 0 1 rg 20 20 50 50 re f");
+    if (packed) {
+        std::string content = "3 0 " + page + "\n";
+        b.stream(5, "<< /Type /ObjStm /N 1 /First 4 /Filter /FlateDecode >>",
+                 zlib_stored_stream(content));
+    } else {
+        b.raw("3 0 obj % Page object\n" + page + "\nendobj\n");
+    }
+    return b.finish("/Root 1 0 R");
+}
+
+}  // namespace
+
+TEST(ExtractPages, CommentsAreWhiteSpace)
+{
+    const std::string tail = " /Parent 6 0 R /MediaBox [0 0 200 200] /Resources << /ProcSet [/PDF] >> >>";
+    struct comment_case {
+        const char *page;  // object 3's dictionary
+        int rotate;        // the page's rotation as loaded
+        std::string written;
+    } cases[] = {
+        {"<< /Type /Page /Parent 2 0 R /Contents 4 0 R >>", 0,
+         "<< /Type /Page /Contents 4 0 R" + tail},
+        // Between a key and its value the comment is copied with the entry.
+        {"<< /Type /Page /Parent 2 0 R /Contents % the square\n 4 0 R >>", 0,
+         "<< /Type /Page /Contents % the square\n 4 0 R" + tail},
+        // Between entries it is dropped, with the key it holds.
+        {"<< /Type /Page /Parent 2 0 R % was /Rotate 90\n/Contents 4 0 R >>", 0,
+         "<< /Type /Page /Contents 4 0 R" + tail},
+        {"<< /Type /Page /Contents 4 0 R% was /Rotate 90\n/Parent 2 0 R >>", 0,
+         "<< /Type /Page /Contents 4 0 R" + tail},
+        // The page's own entries are read past comments.
+        {"<< /Type % kind\n/Page /Rotate % quarter\n90 /MediaBox % box\n[0 0 % origin\n300 100] "
+         "/Parent 2 0 R /Contents 4 0 R /Resources % own\n<< >> >>",
+         90,
+         "<< /Type % kind\n/Page /Rotate % quarter\n90 /MediaBox % box\n[0 0 % origin\n300 100] "
+         "/Contents 4 0 R /Resources % own\n<< >> /Parent 6 0 R >>"},
+    };
+    for (const comment_case &c : cases) {
+        for (bool packed : {false, true}) {
+            SCOPED_TRACE(std::string(c.page) + (packed ? " in an object stream" : ""));
+            loaded in(commented_pdf(c.page, packed));
+            ASSERT_EQ(in.rc, 0);
+            ASSERT_EQ(in.doc.pages.count, 1);
+            EXPECT_EQ(in.doc.pages.items[0].num, 3);
+            EXPECT_EQ(in.doc.pages.items[0].rotate, c.rotate);
+            std::string out = in.extract({1});
+            EXPECT_EQ(check_layout(out), "");
+            EXPECT_EQ(object_text(out, 3), "3 0 obj\n" + c.written + "\nendobj\n");
+            EXPECT_FALSE(object_text(out, 4).empty());
+        }
+    }
+}
+
+TEST(ExtractPages, AnUpdateGluedToTheEndMarkerWinsLikeAnyUpdate)
+{
+    // The update rewrites page 2 with /Rotate 180 and starts "%%EOF4 0 obj".
+    std::string plain = incremental_pdf();
+    std::string glued = plain;
+    size_t eof = glued.find("%%EOF\n");
+    ASSERT_EQ(glued.compare(eof + 6, 8, "4 0 obj\n"), 0);
+    glued.erase(eof + 5, 1);
+    loaded a(plain), b(glued);
+    ASSERT_EQ(b.rc, 0);
+    ASSERT_EQ(b.doc.pages.count, 3);
+    EXPECT_EQ(b.doc.pages.items[1].rotate, 180);
+    std::string out = b.extract({2});
+    EXPECT_NE(object_text(out, 4).find("/Rotate 180"), std::string::npos);
+    EXPECT_EQ(out, a.extract({2}));
+}
+
 TEST(ExtractPages, SharedContextWritesWhatSingleCallsWrite)
 {
     loaded in(simple_pdf(7));
