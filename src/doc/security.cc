@@ -319,9 +319,13 @@ bool doc_may_assemble(const pdf_doc *doc)
     const doc_crypt &c = doc->crypt;
     if (!c.opened)
         return true;
-    bool modify = (c.P & (1u << 3)) != 0;
-    bool assemble = c.R >= 3 && (c.P & (1u << 10)) != 0;
-    return modify || assemble;
+    // Revision 2 knows bit 4 only. From revision 3 bit 11 decides alone:
+    // bit 4 then covers changes other than assembly, so a document whose
+    // owner cleared bit 11 forbids assembly whatever bit 4 says, as other
+    // PDF tools read it too.
+    if (c.R >= 3)
+        return (c.P & (1u << 10)) != 0;
+    return (c.P & (1u << 3)) != 0;
 }
 
 bool doc_strings_encrypted(const pdf_doc *doc)

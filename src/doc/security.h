@@ -12,8 +12,9 @@
 struct pdf_doc;
 
 // Whether the permission flags let pages of the document be assembled into
-// new documents: always, unless /P clears bit 4 ("modify") and, from
-// revision 3, bit 11 ("assemble") too.
+// new documents: always when it is not encrypted; else, for revision 2,
+// when /P sets bit 4 ("modify"), and from revision 3 when it sets bit 11
+// ("assemble").
 bool doc_may_assemble(const pdf_doc *doc);
 
 // Whether the document's strings are encrypted: it was opened encrypted,

@@ -80,10 +80,10 @@ const method_case OPENING[] = {
     {"aes-256-r5", "--allow-weak-crypto --encrypt '' owner 256 --force-R5 --"},
     {"aes-256", "--encrypt '' owner 256 --"},
     {"aes-256-objstm", "--object-streams=generate --encrypt '' owner 256 --"},
-    // Restrictions that leave assembly allowed: bit 4 ("modify") still
-    // set, or bit 11 ("assemble") set while bit 4 is clear.
+    // Restrictions that leave assembly allowed: bit 11 ("assemble") set,
+    // bit 4 ("modify") set or clear.
     {"aes-256-no-print-no-extract", "--encrypt '' owner 256 --print=none --extract=n --"},
-    {"aes-256-assemble-n", "--encrypt '' owner 256 --assemble=n --"},
+    {"rc4-128-modify-assembly", "--allow-weak-crypto --encrypt '' owner 128 --modify=assembly --"},
     {"aes-256-modify-form", "--object-streams=generate --encrypt '' owner 256 --modify=form --"},
 };
 
@@ -176,6 +176,9 @@ TEST(Encrypted, PasswordsAndForbiddenAssemblyAreRefused)
         {"--encrypt '' owner 128 --use-aes=y --modify=none --", true,
          "Document permissions do not allow extracting pages from"},
         {"--object-streams=generate --encrypt '' owner 256 --modify=none --", true,
+         "Document permissions do not allow extracting pages from"},
+        // From revision 3 bit 11 forbids assembly though bit 4 is set.
+        {"--encrypt '' owner 256 --assemble=n --", true,
          "Document permissions do not allow extracting pages from"},
     };
     for (const auto &c : cases) {
