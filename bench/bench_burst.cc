@@ -24,6 +24,7 @@
 
 #include "bench.h"
 #include "rorezide.h"
+#include "support/fixture.h"
 #include "support/fixture_docs.h"
 
 namespace {
@@ -79,79 +80,58 @@ std::string burst_deflate(const std::string &data)
     return zlib_stored_stream(data);
 }
 
-void burst_stream(std::string &out, const std::string &dict, const std::string &data)
+void burst_stream(pdf_builder &b, int num, const std::string &dict, const std::string &data)
 {
-    std::string packed = burst_deflate(data);
-    out += "<< " + dict + " /Filter /FlateDecode /Length " + std::to_string(packed.size()) +
-           " >>\nstream\n" + packed + "\nendstream\nendobj\n";
+    b.stream(num, "<< " + dict + " /Filter /FlateDecode >>", burst_deflate(data));
 }
 
 std::string burst_pdf()
 {
     burst_layout l;
-    std::string out = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
-    std::vector<size_t> offsets(static_cast<size_t>(l.size()), 0);
-    auto begin = [&](int num) {
-        offsets[static_cast<size_t>(num)] = out.size();
-        out += std::to_string(num) + " 0 obj\n";
-    };
-    begin(1);
-    out += "<< /Type /Catalog /Pages 2 0 R >>\nendobj\n";
-    begin(2);
-    out += "<< /Type /Pages /MediaBox [0 0 595 842] /Count " + std::to_string(BURST_PAGES) +
-           " /Kids [";
+    pdf_builder b;
+    b.obj(1, "<< /Type /Catalog /Pages 2 0 R >>");
+    std::string kids;
     for (int k = 0; k < BURST_NODES; k++)
-        out += std::to_string(l.node(k)) + " 0 R ";
-    out += "] >>\nendobj\n";
+        kids += std::to_string(l.node(k)) + " 0 R ";
+    b.obj(2, "<< /Type /Pages /MediaBox [0 0 595 842] /Count " + std::to_string(BURST_PAGES) +
+                 " /Kids [" + kids + "] >>");
     int per_node = BURST_PAGES / BURST_NODES;
     for (int k = 0; k < BURST_NODES; k++) {
-        begin(l.node(k));
-        out += "<< /Type /Pages /Parent 2 0 R /Count " + std::to_string(per_node) + " /Kids [";
+        kids.clear();
         for (int i = k * per_node; i < (k + 1) * per_node; i++)
-            out += std::to_string(l.page(i)) + " 0 R ";
-        out += "] >>\nendobj\n";
+            kids += std::to_string(l.page(i)) + " 0 R ";
+        b.obj(l.node(k), "<< /Type /Pages /Parent 2 0 R /Count " + std::to_string(per_node) +
+                             " /Kids [" + kids + "] >>");
     }
     const char *faces[BURST_FONTS] = {"Helvetica", "Times-Roman", "Courier", "Helvetica-Bold"};
-    for (int k = 0; k < BURST_FONTS; k++) {
-        begin(l.font(k));
-        out += std::string("<< /Type /Font /Subtype /Type1 /BaseFont /") + faces[k] +
-               " >>\nendobj\n";
-    }
+    for (int k = 0; k < BURST_FONTS; k++)
+        b.obj(l.font(k), std::string("<< /Type /Font /Subtype /Type1 /BaseFont /") + faces[k] +
+                             " >>");
     int image_len = BURST_IMAGE_SIDE * BURST_IMAGE_SIDE * 3;
     for (int k = 0; k < BURST_IMAGES; k++) {
-        begin(l.image(k));
         std::string pixels;
         uint32_t seed = static_cast<uint32_t>(k + 1);
-        for (int b = 0; b < image_len; b++) {
+        for (int p = 0; p < image_len; p++) {
             seed = seed * 1664525u + 1013904223u;
             pixels += static_cast<char>(seed >> 24);
         }
-        burst_stream(out, "/Type /XObject /Subtype /Image /Width " +
-                              std::to_string(BURST_IMAGE_SIDE) + " /Height " +
-                              std::to_string(BURST_IMAGE_SIDE) +
-                              " /ColorSpace /DeviceRGB /BitsPerComponent 8", pixels);
+        burst_stream(b, l.image(k),
+                     "/Type /XObject /Subtype /Image /Width " + std::to_string(BURST_IMAGE_SIDE) +
+                         " /Height " + std::to_string(BURST_IMAGE_SIDE) +
+                         " /ColorSpace /DeviceRGB /BitsPerComponent 8",
+                     pixels);
     }
     for (int i = 0; i < BURST_PAGES; i++) {
-        begin(l.page(i));
-        out += "<< /Type /Page /Parent " + std::to_string(l.node(i / per_node)) +
-               " 0 R /Contents " + std::to_string(l.content(i)) +
-               " 0 R /Resources << /Font << /F1 " + std::to_string(l.font(i % BURST_FONTS)) +
-               " 0 R /F2 " + std::to_string(l.font((i + 1) % BURST_FONTS)) +
-               " 0 R >> /XObject << /Im " + std::to_string(l.image(i % BURST_IMAGES)) +
-               " 0 R >> >> >>\nendobj\n";
-        begin(l.content(i));
-        burst_stream(out, "", burst_content(i));
+        b.obj(l.page(i), "<< /Type /Page /Parent " + std::to_string(l.node(i / per_node)) +
+                             " 0 R /Contents " + std::to_string(l.content(i)) +
+                             " 0 R /Resources << /Font << /F1 " +
+                             std::to_string(l.font(i % BURST_FONTS)) + " 0 R /F2 " +
+                             std::to_string(l.font((i + 1) % BURST_FONTS)) +
+                             " 0 R >> /XObject << /Im " +
+                             std::to_string(l.image(i % BURST_IMAGES)) + " 0 R >> >> >>");
+        burst_stream(b, l.content(i), "", burst_content(i));
     }
-    size_t xref = out.size();
-    out += "xref\n0 " + std::to_string(l.size()) + "\n0000000000 65535 f \n";
-    char line[32];
-    for (int i = 1; i < l.size(); i++) {
-        std::snprintf(line, sizeof line, "%010zu 00000 n \n", offsets[static_cast<size_t>(i)]);
-        out += line;
-    }
-    out += "trailer\n<< /Size " + std::to_string(l.size()) + " /Root 1 0 R >>\nstartxref\n" +
-           std::to_string(xref) + "\n%%EOF\n";
-    return out;
+    return b.finish("/Root 1 0 R");
 }
 
 // Bytes in the regular files directly inside dir, and their count.
