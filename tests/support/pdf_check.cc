@@ -164,21 +164,53 @@ std::string object_text(const std::string &pdf, int num)
     return "";
 }
 
+namespace {
+
+// Where the cross-reference table says object num starts, or npos.
+size_t xref_offset(const std::string &pdf, int num)
+{
+    size_t sx = pdf.rfind("startxref\n");
+    if (sx == std::string::npos)
+        return std::string::npos;
+    size_t p = std::strtoul(pdf.c_str() + sx + 10, nullptr, 10) + 5;
+    int first = 0, count = 0;
+    while (p < pdf.size() && pdf.compare(p, 8, "trailer\n") != 0 &&
+           read_subsection_head(pdf, &p, &first, &count)) {
+        if (num >= first && num < first + count) {
+            size_t entry = p + 20 * static_cast<size_t>(num - first);
+            return entry < pdf.size() ? std::strtoul(pdf.c_str() + entry, nullptr, 10)
+                                      : std::string::npos;
+        }
+        p += 20 * static_cast<size_t>(count);
+    }
+    return std::string::npos;
+}
+
+}  // namespace
+
 std::vector<int> new_kids(const std::string &pdf)
 {
+    // The new pages node is the object after the trailer's /Root; copies of
+    // repeated pages follow it, and their bytes may say anything.
     std::vector<int> kids;
-    size_t x = pdf.rfind("\nxref\n");
-    size_t k = pdf.rfind("/Kids [", x);
+    size_t root_at = pdf.rfind("/Root ");
+    if (root_at == std::string::npos)
+        return kids;
+    size_t at = xref_offset(pdf, std::atoi(pdf.c_str() + root_at + 6) + 1);
+    if (at == std::string::npos)
+        return kids;
+    std::string node = pdf.substr(at, pdf.find("endobj\n", at) - at);
+    size_t k = node.find("/Kids [");
     if (k == std::string::npos)
         return kids;
     size_t p = k + 7;
-    while (p < pdf.size() && pdf[p] != ']') {
-        size_t q = pdf.find(" R", p);
+    while (p < node.size() && node[p] != ']') {
+        size_t q = node.find(" R", p);
         if (q == std::string::npos)
             break;
-        kids.push_back(std::atoi(pdf.substr(p, q - p).c_str()));
+        kids.push_back(std::atoi(node.substr(p, q - p).c_str()));
         p = q + 2;
-        if (pdf[p] == ' ')
+        if (node[p] == ' ')
             p++;
     }
     return kids;

@@ -24,8 +24,8 @@ std::vector<int> object_order(const std::string &pdf);
 // The text of object num from its header line through "endobj\n", or "".
 std::string object_text(const std::string &pdf, int num);
 
-// The /Kids references of the new pages node (the last object before the
-// cross-reference table), as object numbers.
+// The /Kids references of the new pages node (the object numbered one
+// more than the trailer's /Root), as object numbers.
 std::vector<int> new_kids(const std::string &pdf);
 
 // new_kids with each copy of a repeated page (a kid numbered after the new
