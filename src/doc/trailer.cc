@@ -108,13 +108,14 @@ void note_crypt(const unsigned char *data, int32_t s, int32_t limit, bool names_
     }
 }
 
-// The /Info number of the trailer dictionary in data[s, b): the first
-// /Info followed by a number, read like /Root; -1 when there is none.
-int32_t trailer_info(occ_search *info, const unsigned char *data, int32_t size, int32_t s,
-                     int32_t b)
+// The number after the first occurrence in data[s, b) of the four-letter
+// name that search looks for (/Root, /Info) that a number follows, comments
+// stepped over while the allowance lasts; -1 when there is none.
+int32_t trailer_number(occ_search *search, const unsigned char *data, int32_t size, int32_t s,
+                       int32_t b, int64_t *comments)
 {
-    for (int32_t i = occ_find_name(info, s, b); i >= 0; i = occ_find_name(info, i + 1, b)) {
-        int32_t v = int_after(data, i + 5, b, size);
+    for (int32_t n = occ_find_name(search, s, b); n >= 0; n = occ_find_name(search, n + 1, b)) {
+        int32_t v = int_after(data, n + 5, b, size, comments);
         if (v >= 0)
             return v;
     }
@@ -134,15 +135,11 @@ void parse_trailer_dict(trailer_ctx *ctx, const unsigned char *data, int32_t siz
     if (b <= s || data[s] != '<')
         return;
     bool names_encrypt = occ_find_name(&ctx->encrypt, s, b) >= 0;
-    for (int32_t r = occ_find_name(&ctx->root, s, b); r >= 0;
-         r = occ_find_name(&ctx->root, r + 1, b)) {
-        int32_t v = int_after(data, r + 5, b, size, &ctx->comments);
-        if (v >= 0) {
-            doc->root_num = v;
-            doc->info_num = trailer_info(&ctx->info, data, size, s, b);
-            note_crypt(data, s, b, names_encrypt, doc);
-            break;
-        }
+    int32_t root = trailer_number(&ctx->root, data, size, s, b, &ctx->comments);
+    if (root >= 0) {
+        doc->root_num = root;
+        doc->info_num = trailer_number(&ctx->info, data, size, s, b, &ctx->comments);
+        note_crypt(data, s, b, names_encrypt, doc);
     }
     if (names_encrypt)
         doc->encrypted = 1;
@@ -209,7 +206,7 @@ int32_t walk_xref_stream(trailer_ctx *ctx, const unsigned char *data, int32_t si
         int32_t v = int_after(data, r + 5, w, size);
         if (v > 0) {
             doc->root_num = v;
-            doc->info_num = trailer_info(&ctx->info, data, size, x, w);
+            doc->info_num = trailer_number(&ctx->info, data, size, x, w, &ctx->comments);
             note_crypt_xref_stream(data, size, x, w, names_encrypt, doc);
         }
     }
